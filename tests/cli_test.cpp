@@ -1,0 +1,195 @@
+// The command line as a script sees it: what each argument vector prints,
+// which status it ends with, and whether it touches the bus at all.
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+#include "cli/cli.h"
+#include "tests/capture.h"
+#include "tests/fake_mdio.h"
+
+namespace {
+
+constexpr const char *USAGE =
+    "miictl: simple app that allows talking with PHY IC and Realtek 830x switches\nUsage:\n\tmiictl -o operation -p "
+    "phyid -r register -v value\n\t\t-o - operation \n\t\t\t- read-lut-one - \n\t\t\t- read-lut-all - \n\t\t\t- "
+    "seek-for-mac - \n\t\t\t- phy-status   - \n\t\t\t- vlan-status  - \n\t\t-n - network interface controller i.e. "
+    "eth0\n\t\t-m - mac addr in format xx:xx:xx:xx:xx:xx\n\t\t-p - phyid in hex i.e. 0x4\n\t\t-r - register number in "
+    "hex i.e. 0x0a\n\t\t-v - value (mandatory for write, set, clear\n";
+constexpr const char *INVALID = "one of the arguments is invalid\n";
+
+// Runs the tool in-process on whatever the fake bus holds.
+captured run_on_bus(std::vector<std::string> args) {
+  args.insert(args.begin(), "miictl");
+  std::vector<char *> argv;
+  for (std::string &a : args) {
+    argv.push_back(a.data());
+  }
+  argv.push_back(nullptr);
+  return capture([&] { return cli_main(static_cast<int>(args.size()), argv.data()); });
+}
+
+// Runs the tool against a bus with lookup reading enabled and one entry word set.
+captured run(const std::vector<std::string> &args) {
+  fake_reset();
+  fake_set(0, 19, 0x0800);
+  fake_set(7, 20, 0x1100);
+  return run_on_bus(args);
+}
+
+struct cli_case {
+  std::vector<std::string> args;
+  std::string out;
+  std::string err;
+  int status;
+  bool touches_bus;
+};
+
+class command_line : public testing::TestWithParam<cli_case> {};
+
+TEST_P(command_line, prints_and_exits_as_scripts_expect) {
+  const cli_case &c = GetParam();
+  captured r = run(c.args);
+  EXPECT_EQ(r.out, c.out);
+  EXPECT_EQ(r.err, c.err);
+  EXPECT_EQ(r.status, c.status);
+  EXPECT_EQ(!fake_log().empty(), c.touches_bus);
+}
+
+const std::string RAW = "0x0000000000001100\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    cases, command_line,
+    testing::Values(
+        cli_case{{}, INVALID, "", 1, false}, cli_case{{"-o", "phy-status"}, INVALID, "", 1, false},
+        cli_case{{"-n", "eth0"}, INVALID, "", 1, false}, cli_case{{"-o", "bogus", "-n", "eth0"}, INVALID, "", 1, false},
+        cli_case{{"-o", "Read-Lut-One", "-n", "eth0"}, INVALID, "", 1, false},
+        cli_case{{"-o", "read-lut-one", "-o", "bogus", "-n", "eth0"}, RAW, "", 0, true},
+        cli_case{{"-o", "vlan-status", "-o", "read-lut-one", "-n", "eth0"}, RAW, "", 0, true},
+        cli_case{{"-n", "eth0", "-o", "read-lut-one", "-h"}, USAGE, "", 0, false},
+        cli_case{{"-h", "-o", "read-lut-one", "-n", "eth0"}, USAGE, "", 0, false},
+        cli_case{{"-o", "read-lut-one", "-n", "eth0", "-?"}, USAGE, "", 0, false},
+        cli_case{{"-x"}, USAGE, "miictl: invalid option -- 'x'\n", 0, false},
+        cli_case{{"-o", "vlan-status", "-n"}, USAGE, "miictl: option requires an argument -- 'n'\n", 0, false},
+        cli_case{
+            {"-o", "vlan-status", "-n", "eth0", "-m"}, USAGE, "miictl: option requires an argument -- 'm'\n", 0, false},
+        cli_case{{"-V", "-p", "0x25", "-o", "vlan-status", "-n", "eth0"},
+                 "DBG oper: 5 nic: eth0 phyid: 0x0005 \n",
+                 "",
+                 0,
+                 false},
+        cli_case{{"-V", "-o", "vlan-status", "-n", "eth0"}, "DBG oper: 5 nic: eth0 phyid: 0xffff \n", "", 0, false},
+        cli_case{{"-V", "-p", "ffffffffff", "-o", "vlan-status", "-n", "x"},
+                 "DBG oper: 5 nic: x phyid: 0x001f \n",
+                 "",
+                 0,
+                 false},
+        cli_case{{"foo", "-o", "vlan-status", "bar", "-n", "eth0"}, "", "", 0, false},
+        cli_case{{"-o", "-n", "eth0"}, INVALID, "", 1, false},
+        cli_case{{"-o", "vlan-status", "--", "-n", "eth0"}, INVALID, "", 1, false},
+        cli_case{{"-o", "vlan-status", "-n", "eth0", "--", "-h"}, "", "", 0, false},
+        cli_case{{"-n", "-o", "-o", "vlan-status"}, "", "", 0, false},
+        cli_case{{"-o", "read-lut-all", "-n", "eth0", "-V", "-h"}, USAGE, "", 0, false}));
+
+// The index reaches the switch as the address word of its low ten bits.
+struct index_case {
+  std::vector<std::string> index_args;
+  const char *address_write;
+};
+
+class index_option : public testing::TestWithParam<index_case> {};
+
+TEST_P(index_option, selects_the_entry_from_its_low_ten_bits) {
+  std::vector<std::string> args = GetParam().index_args;
+  args.insert(args.end(), {"-o", "read-lut-one", "-n", "eth0"});
+  run(args);
+  ASSERT_GE(fake_log_words().size(), 2U);
+  EXPECT_EQ(fake_log_words()[1], GetParam().address_write);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    cases, index_option,
+    testing::Values(index_case{{}, "W 7 18 0x0000"}, index_case{{"-i", "55"}, "W 7 18 0x5500"},
+                    index_case{{"-i", "0x401"}, "W 7 18 0x0100"}, index_case{{"-i", "3ff"}, "W 7 18 0xff03"},
+                    index_case{{"-i", "12zz"}, "W 7 18 0x1200"}, index_case{{"-i", "-1"}, "W 7 18 0xff03"},
+                    index_case{{"-i", "fffffffff"}, "W 7 18 0xff03"}, index_case{{"-i", "-fffffffff"}, "W 7 18 0x0000"},
+                    index_case{{"-i", "1", "-i", "2"}, "W 7 18 0x0200"}));
+
+TEST(hex_argument, parses_like_strtol_base_16_clamped_to_32_bits) {
+  const struct {
+    const char *text;
+    int32_t value;
+  } cases[] = {{"55", 0x55},
+               {"0x401", 0x401},
+               {"  +0X1f", 0x1f},
+               {"-10", -16},
+               {"zz", 0},
+               {"", 0},
+               {"7fffffff", INT32_MAX},
+               {"80000000", INT32_MAX},
+               {"-80000000", INT32_MIN},
+               {"-80000001", INT32_MIN},
+               {"123456789abcdef0123", INT32_MAX}};
+  for (const auto &c : cases) {
+    EXPECT_EQ(cli_parse_hex(c.text), c.value) << c.text;
+  }
+}
+
+// -m: six fields stored last first, each its low byte; fields a later -m
+// does not convert keep the earlier -m's values.
+TEST(mac_option, fills_bytes_last_field_first) {
+  const struct {
+    std::vector<const char *> texts;
+    uint8_t mac[6];
+  } cases[] = {
+      {{"00:11:22:33:44:55"}, {0x55, 0x44, 0x33, 0x22, 0x11, 0x00}},
+      {{"00:11:22:33:44:55xyz"}, {0x55, 0x44, 0x33, 0x22, 0x11, 0x00}},
+      {{"1ff:0:0:0:0:0"}, {0, 0, 0, 0, 0, 0xff}},
+      {{"0xa:B:c:D:e:F"}, {0x0f, 0x0e, 0x0d, 0x0c, 0x0b, 0x0a}},
+      {{"00:11:22:33:44:55", "66"}, {0x55, 0x44, 0x33, 0x22, 0x11, 0x66}},
+      {{"00:11:22:33:44:55", ""}, {0x55, 0x44, 0x33, 0x22, 0x11, 0x00}},
+      {{"00:11:22:33:44:55", "  "}, {0x55, 0x44, 0x33, 0x22, 0x11, 0x00}},
+      {{"zz"}, {0, 0, 0, 0, 0, 0}},
+      {{"1:2"}, {0, 0, 0, 0, 2, 1}},
+      {{}, {0, 0, 0, 0, 0, 0}},
+  };
+  for (const auto &c : cases) {
+    cli_options opts = {};
+    for (const char *text : c.texts) {
+      cli_parse_mac(text, &opts);
+    }
+    EXPECT_EQ(std::memcmp(opts.mac, c.mac, 6), 0) << (c.texts.empty() ? "(none)" : c.texts.back());
+  }
+}
+
+TEST(verbose_read_lut_one, prints_debug_enable_message_and_raw_line_twice_in_order) {
+  fake_reset();
+  fake_set(7, 17, 0x0003);
+  captured r = run_on_bus({"-V", "-o", "read-lut-one", "-n", "eth0"});
+  EXPECT_EQ(r.out, "DBG oper: 1 nic: eth0 phyid: 0xffff \nenabling lookup reading\n0x0003000000000000\n"
+                   "0x0003000000000000\n");
+  EXPECT_EQ(r.status, 0);
+}
+
+TEST(failed_operations, report_in_perror_form_with_the_library_errno) {
+  const struct {
+    const char *oper;
+    int status;
+    const char *err;
+  } cases[] = {{"read-lut-one", 1, "error writing register\n: Input/output error\n"},
+               {"phy-status", 1, "error performing operation\n: Input/output error\n"}};
+  for (const auto &c : cases) {
+    fake_reset();
+    fake_fail_reg(false, 7, 16, 5, EIO);
+    fake_fail_reg(false, 0, 0, 5, EIO);
+    captured r = run_on_bus({"-o", c.oper, "-n", "eth0"});
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, c.err);
+    EXPECT_EQ(r.status, c.status);
+  }
+}
+
+} // namespace
