@@ -1,0 +1,197 @@
+// The built tool against the simulated board, compared byte for byte with
+// what a script reading its output and exit status would see.
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+
+#include "tests/process.h"
+
+namespace {
+
+const std::string DEMO_DUMP = "1 src mac: 02:00:5e:10:00:01 physical port: 0 0x00000100105e0002\n"
+                              "85 src mac: 00:11:22:33:44:55 physical port: 3 0x0003554433221100\n"
+                              "455 src mac: b8:27:eb:44:01:c7 physical port: 2 0x0012c70144eb27b8\n"
+                              "515 src mac: 00:1b:21:0a:7e:03 physical port: 1 0x0001037e0a211b00\n"
+                              "922 src mac: a4:5e:60:c1:2f:9a physical port: 15 0x000f9a2fc1605ea4\n";
+
+const std::string DEMO_PHYS = "PHY 0: Autoneg: enabled \t speed: 100\t duplex: full\t link detected: yes\n"
+                              "PHY 1: Autoneg: enabled \t speed: 100\t duplex: full\t link detected: no \n"
+                              "PHY 2: Autoneg: disabled\t speed: 100\t duplex: full\t link detected: yes\n"
+                              "PHY 3: Autoneg: disabled\t speed: 10\t duplex: half\t link detected: no \n"
+                              "PHY 4: Autoneg: enabled \t speed: 10\t duplex: half\t link detected: yes\n"
+                              "PHY 5: Autoneg: disabled\t speed: 10\t duplex: full\t link detected: yes\n"
+                              "PHY 6: Autoneg: enabled \t speed: 100\t duplex: full\t link detected: no \n"
+                              "PHY 7: Autoneg: enabled \t speed: 100\t duplex: full\t link detected: yes\n"
+                              "PHY 8: Autoneg: enabled \t speed: 10\t duplex: full\t link detected: no \n";
+
+// A small board: lookup reading already enabled, a switch that answers at
+// once, entries on ports 0, 3 and 15, and one entry with only hi set.
+const std::string BOARD = "interface eth0\n"
+                          "reg 0 19 0x0800   # lookup reading enabled\n"
+                          "busy 0\n"
+                          "lut 1 0x00000100 0x105e0002\n"
+                          "lut 85 0x00035544 0x33221100\n"
+                          "lut 600 0x00045a00 0\n"
+                          "lut 922 0x000f9a2f 0xc1605ea4\n";
+
+class e2e : public testing::Test {
+protected:
+  void SetUp() override {
+    char dir_template[] = "/tmp/miictl-e2e-XXXXXX";
+    ASSERT_NE(mkdtemp(dir_template), nullptr);
+    dir = dir_template;
+    board = dir + "/board.txt";
+    trace = dir + "/trace.txt";
+  }
+  void TearDown() override { std::system(("rm -rf " + dir).c_str()); }
+
+  // Runs the tool on the board file holding `text`, tracing every access.
+  run_result run(const std::string &text, const std::vector<std::string> &args) {
+    std::ofstream(board) << text;
+    return run_miictl(args, {"MII_SIM_BOARD=" + board, "MII_SIM_TRACE=" + trace});
+  }
+
+  std::string slurp(const std::string &path) {
+    std::stringstream text;
+    text << std::ifstream(path).rdbuf();
+    return text.str();
+  }
+
+  int trace_lines() {
+    std::string text = slurp(trace);
+    return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+  }
+
+  std::string dir;
+  std::string board;
+  std::string trace;
+};
+
+void expect_run(const run_result &r, const std::string &out, const std::string &err, int status) {
+  EXPECT_EQ(r.out, out);
+  EXPECT_EQ(r.err, err);
+  EXPECT_EQ(r.status, status);
+}
+
+TEST_F(e2e, demo_board_answers_every_operation) {
+  expect_run(run_miictl({"-o", "read-lut-one", "-i", "55", "-n", "eth0"}), "0x0003554433221100\n", "", 0);
+  expect_run(run_miictl({"-o", "read-lut-all", "-n", "eth0"}), DEMO_DUMP, "", 0);
+  expect_run(run_miictl({"-o", "seek-for-mac", "-m", "a4:5e:60:c1:2f:9a", "-n", "eth0"}), "", "", 15);
+  expect_run(run_miictl({"-o", "phy-status", "-n", "eth0"}), DEMO_PHYS, "", 0);
+  expect_run(run_miictl({"-o", "vlan-status", "-n", "eth0"}), "", "", 0);
+}
+
+TEST_F(e2e, usage_names_the_program_as_started) {
+  std::string p = miictl_path();
+  run_result r = run_miictl({"-x"});
+  EXPECT_EQ(r.err, p + ": invalid option -- 'x'\n");
+  EXPECT_EQ(r.out.substr(0, p.size() + 2), p + ": ");
+  EXPECT_NE(r.out.find("\n\t" + p + " -o operation -p phyid -r register -v value\n"), std::string::npos);
+  EXPECT_EQ(r.status, 0);
+}
+
+TEST_F(e2e, enable_bit_is_set_once_and_kept_by_the_board) {
+  std::string cleared = "reg 0 19 0x0123 # other bits must survive\n" + BOARD.substr(BOARD.find("busy"));
+  expect_run(run(cleared, {"-V", "-o", "read-lut-one", "-i", "55", "-n", "eth0"}),
+             "DBG oper: 1 nic: eth0 phyid: 0xffff \nenabling lookup reading\n0x0003554433221100\n0x0003554433221100\n",
+             "", 0);
+  EXPECT_NE(slurp(trace).find("W eth0 0 19 0x0923 0\n"), std::string::npos);
+  EXPECT_NE(slurp(board).find("reg 0 19 0x0923"), std::string::npos);
+  expect_run(run_miictl({"-V", "-o", "read-lut-one", "-i", "55", "-n", "eth0"}, {"MII_SIM_BOARD=" + board}),
+             "DBG oper: 1 nic: eth0 phyid: 0xffff \n0x0003554433221100\n0x0003554433221100\n", "", 0);
+}
+
+TEST_F(e2e, dump_shows_entries_in_use_and_reports_a_failed_one) {
+  expect_run(run(BOARD + "fault read 7 20 index 85 status 5 errno EIO\n", {"-o", "read-lut-all", "-n", "eth0"}),
+             "1 src mac: 02:00:5e:10:00:01 physical port: 0 0x00000100105e0002\n"
+             "Error reading entry no 85\n"
+             "922 src mac: a4:5e:60:c1:2f:9a physical port: 15 0x000f9a2fc1605ea4\n",
+             "", 0);
+}
+
+// With the enable bit set and an idle switch every entry costs exactly
+// eight accesses and every PHY two; vlan-status touches nothing.
+TEST_F(e2e, operations_make_only_the_accesses_they_need) {
+  run(BOARD, {"-o", "read-lut-all", "-n", "eth0"});
+  EXPECT_EQ(trace_lines(), 1024 * 8);
+  unlink(trace.c_str());
+  run(BOARD, {"-o", "phy-status", "-n", "eth0"});
+  EXPECT_EQ(trace_lines(), 18);
+  unlink(trace.c_str());
+  run(BOARD, {"-o", "vlan-status", "-n", "eth0"});
+  EXPECT_EQ(trace_lines(), 0);
+  run(BOARD, {"-o", "read-lut-one", "-n", "eth0", "-h"});
+  EXPECT_EQ(trace_lines(), 0);
+}
+
+TEST_F(e2e, seek_answers_through_the_exit_status) {
+  const struct {
+    const char *mac;
+    const char *fault;
+    const char *out;
+    int status;
+  } cases[] = {
+      {"02:00:5e:10:00:01", "", "", 0},
+      {"00:11:22:33:44:55", "", "", 3},
+      {"00:11:22:33:fc:55", "", "", 3},
+      {"a4:5e:60:c1:2f:9a", "", "", 15},
+      {"00:11:22:34:44:55", "", "", 254},
+      {"00:11:22:33:44:56", "", "", 254},
+      {"00:11:22:33:44:55", "fault read 7 17 status -3 errno EIO\n", "-1\n", 255},
+      {"00:11:22:33:44:55", "busy forever\n", "-1\n", 255},
+  };
+  for (const auto &c : cases) {
+    expect_run(run(BOARD + c.fault, {"-o", "seek-for-mac", "-m", c.mac, "-n", "eth0"}), c.out, "", c.status);
+  }
+}
+
+// Report lines of PHYs 0 to count-1 with every register zero.
+std::string idle_phys(int count) {
+  std::string lines;
+  for (int phy = 0; phy < count; phy++) {
+    lines += "PHY " + std::to_string(phy) + ": Autoneg: disabled\t speed: 10\t duplex: half\t link detected: no \n";
+  }
+  return lines;
+}
+
+TEST_F(e2e, failures_are_reported_with_the_library_reason) {
+  const struct {
+    const char *extra;
+    std::vector<std::string> args;
+    std::string out;
+    const char *err;
+    int status;
+  } cases[] = {
+      {"busy forever\n", {"-o", "read-lut-one", "-n", "eth0"}, "", "error writing register\n: Connection timed out\n", 1},
+      {"fault read 7 18 status 5 errno EIO\n",
+       {"-o", "read-lut-one", "-n", "eth0"},
+       "",
+       "error writing register\n: Input/output error\n",
+       1},
+      {"", {"-o", "read-lut-one", "-n", "eth1"}, "", "error writing register\n: No such device\n", 1},
+      {"", {"-o", "phy-status", "-n", "eth1"}, "", "error performing operation\n: No such device\n", 1},
+      {"fault read 5 1 status 5 errno EIO\n",
+       {"-o", "phy-status", "-n", "eth0"},
+       idle_phys(5),
+       "error performing operation\n: Input/output error\n",
+       1},
+      {"fault read 5 1 status -5 errno EIO\n", {"-o", "phy-status", "-n", "eth0"}, idle_phys(9), "", 0},
+  };
+  for (const auto &c : cases) {
+    expect_run(run(BOARD + c.extra, c.args), c.out, c.err, c.status);
+  }
+}
+
+TEST_F(e2e, malformed_board_file_fails_every_access_with_one_message) {
+  run_result r = run("busy 0\nbogus 1 2\n", {"-o", "read-lut-one", "-n", "eth0"});
+  EXPECT_EQ(r.out, "");
+  EXPECT_NE(r.err.find(board + ":2:"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.substr(r.err.find('\n') + 1), "error writing register\n: Invalid argument\n");
+  EXPECT_EQ(r.status, 1);
+}
+
+} // namespace

@@ -1,0 +1,20 @@
+// Runs the built miictl as a separate process, the way a script does.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct run_result {
+  std::string out;
+  std::string err;
+  int status; // exit status, or -1 if it did not exit by itself in time
+};
+
+// The path the tool is started under (its argv[0]).
+const char *miictl_path();
+
+// Runs miictl with `args` and the environment plus `env` ("NAME=VALUE"),
+// without any MII_SIM_* variable of the caller's. A process still running
+// after `timeout_s` seconds is killed and reported with status -1.
+run_result run_miictl(const std::vector<std::string> &args, const std::vector<std::string> &env = {},
+                      int timeout_s = 30);
