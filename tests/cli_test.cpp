@@ -25,6 +25,7 @@ constexpr const char *INVALID = "one of the arguments is invalid\n";
 captured run_on_bus(std::vector<std::string> args) {
   args.insert(args.begin(), "miictl");
   std::vector<char *> argv;
+  argv.reserve(args.size() + 1);
   for (std::string &a : args) {
     argv.push_back(a.data());
   }

@@ -166,7 +166,11 @@ TEST_F(e2e, failures_are_reported_with_the_library_reason) {
     const char *err;
     int status;
   } cases[] = {
-      {"busy forever\n", {"-o", "read-lut-one", "-n", "eth0"}, "", "error writing register\n: Connection timed out\n", 1},
+      {"busy forever\n",
+       {"-o", "read-lut-one", "-n", "eth0"},
+       "",
+       "error writing register\n: Connection timed out\n",
+       1},
       {"fault read 7 18 status 5 errno EIO\n",
        {"-o", "read-lut-one", "-n", "eth0"},
        "",

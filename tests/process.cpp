@@ -8,8 +8,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-extern char **environ;
-
 const char *miictl_path() { return MIICTL_PATH; }
 
 namespace {
@@ -18,7 +16,7 @@ namespace {
 // build, e.g. "qemu-ppc;-L;/usr/powerpc-linux-gnu"), empty on the host.
 std::vector<std::string> command_line(const std::vector<std::string> &args) {
   std::vector<std::string> cmd;
-  std::string emulator = MIICTL_TEST_EMULATOR;
+  const std::string emulator = MIICTL_TEST_EMULATOR; // NOLINT(readability-redundant-string-init): empty on the host
   for (size_t at = 0; at < emulator.size();) {
     size_t end = emulator.find(';', at);
     end = end == std::string::npos ? emulator.size() : end;
@@ -43,6 +41,7 @@ std::vector<std::string> environment(const std::vector<std::string> &extra) {
 
 std::vector<char *> pointers(std::vector<std::string> &strings) {
   std::vector<char *> ptrs;
+  ptrs.reserve(strings.size() + 1);
   for (std::string &s : strings) {
     ptrs.push_back(s.data());
   }
