@@ -1,15 +1,320 @@
-// Placeholder until the simulated board lands.
+// libmii.so for a simulated board: the board library's two calls, answered
+// from memory instead of a management bus, so that miictl can be run and
+// tested on any Linux machine.
+//
+// The board: PHY addresses 0-31, registers 0-31, 16 bits each. PHYs 0-8
+// are fitted; their unset registers read 0, every register of addresses
+// 9-31 reads 0xffff (nothing drives the bus there). Registers are plain
+// storage except the switch's lookup engine at PHY 7 registers 16-20:
+//   16  write 0xffff: read the latched table entry into 17-20, if PHY 0
+//       register 19 bit 0x0800 is set; read: 0x0002 while busy, else 0
+//   17  entry bits 63..48    18  write: entry address word; read: bits 47..32
+//   19  entry bits 31..16    20  entry bits 15..0
+// Address word: index bits 7..0 in bits 15..8, index bits 9..8 in bits 1..0.
+//
+// MII_SIM_TRACE=FILE ('-': standard error) appends one line per access:
+//   R <nic> <phy> <reg> -> 0x<value>|- <status>
+//   W <nic> <phy> <reg> 0x<value> <status>
+//
+// Errors of the library itself: positive errno as the status and in errno;
+// ENODEV for an interface the board does not answer on (or none), EINVAL
+// for an address or register out of range or no place to store a read.
+// Successful accesses leave errno as it was.
+//
+// Callers are single-threaded, like the tool.
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "mdio/mdio.h"
 
 #define SIM_EXPORT __attribute__((visibility("default")))
 
-extern "C" SIM_EXPORT int mdio_read(const char *, uint16_t, int, uint16_t *) {
-  errno = ENODEV;
-  return ENODEV;
+constexpr int SIM_PHYS = 32;
+constexpr int SIM_REGS = 32;
+constexpr int SIM_PHYS_FITTED = 9; // PHYs 0-8 answer
+constexpr uint16_t SIM_NOBODY = 0xFFFF;
+
+constexpr uint16_t SIM_CFG_PHY = 0;
+constexpr int SIM_CFG_REG = 19;
+constexpr uint16_t SIM_READ_ENABLE = 0x0800;
+
+constexpr uint16_t SIM_ENGINE_PHY = 7;
+constexpr int SIM_ENGINE_CTRL = 16;
+constexpr int SIM_ENGINE_DATA3 = 17; // first data register
+constexpr int SIM_ENGINE_ADDR = 18;
+constexpr int SIM_ENGINE_DATA0 = 20; // last data register
+constexpr uint16_t SIM_CMD_READ = 0xFFFF;
+constexpr uint16_t SIM_BUSY = 0x0002;
+
+constexpr int SIM_LUT_ENTRIES = 1024;
+constexpr int SIM_NAME_MAX = 15;      // interface name length, as the kernel's
+constexpr int SIM_TRACE_NIC_MAX = 64; // longer names are cut in the trace
+constexpr int SIM_TRACE_LINE_MAX = 128;
+
+constexpr int SIM_READ = 0;
+constexpr int SIM_WRITE = 1;
+
+constexpr int SIM_UNLOADED = 0;
+constexpr int SIM_READY = 1;
+
+// Everything the board holds for the run.
+struct sim_board {
+  char nic[SIM_NAME_MAX + 1];
+  uint16_t regs[SIM_PHYS][SIM_REGS];
+  uint32_t lut_hi[SIM_LUT_ENTRIES]; // registers 17:18
+  uint32_t lut_lo[SIM_LUT_ENTRIES]; // registers 19:20
+  uint32_t busy_polls;              // busy status reads after each command
+};
+
+// The lookup engine; it starts zeroed every run.
+struct sim_engine {
+  uint16_t data[4];   // registers 17-20
+  uint16_t latched;   // entry index from the last address word
+  uint32_t busy_left; // busy status reads still to come
+};
+
+// Library state outside the board proper.
+struct sim_run {
+  int state;
+  int trace_fd; // -1: no trace
+};
+
+// One access on its way through: what was asked and how it ends.
+struct sim_access {
+  int kind;
+  const char *nic;
+  uint16_t phy;
+  int reg;
+  uint16_t value; // written, or to be stored through the read pointer
+  bool stored;    // a read stores `value`
+  bool failed;    // errno is to be set to `err`
+  int err;
+  int status;
+};
+
+struct sim_phy_init {
+  uint16_t regs[4]; // control, status, id 1, id 2
+};
+
+struct sim_lut_init {
+  uint16_t index;
+  uint32_t hi;
+  uint32_t lo;
+};
+
+// The built-in board, used when no board file is named.
+constexpr uint16_t SIM_DEMO_CFG = 0x0123; // lookup reads not enabled yet
+constexpr sim_phy_init SIM_DEMO_PHYS[SIM_PHYS_FITTED] = {
+    {{0x3100, 0x786d, 0x0022, 0x1512}}, {{0x3100, 0x7869, 0x0022, 0x1512}}, {{0x2100, 0x780d, 0x0022, 0x1512}},
+    {{0x0000, 0x7809, 0x0022, 0x1512}}, {{0x1000, 0x786d, 0x0022, 0x1512}}, {{0x0100, 0x780d, 0x0007, 0xc0f1}},
+    {{0x3100, 0x7849, 0x0007, 0xc0f1}}, {{0x3100, 0x786d, 0x0007, 0xc0f1}}, {{0x1140, 0x7949, 0x0007, 0xc0f1}},
+};
+constexpr sim_lut_init SIM_DEMO_LUT[] = {
+    {1, 0x00000100, 0x105e0002},   // 02:00:5e:10:00:01 port 0
+    {85, 0x00035544, 0x33221100},  // 00:11:22:33:44:55 port 3
+    {455, 0x0012c701, 0x44eb27b8}, // b8:27:eb:44:01:c7 port 2, flag bit 4 set
+    {515, 0x0001037e, 0x0a211b00}, // 00:1b:21:0a:7e:03 port 1
+    {600, 0x00045a00, 0x00000000}, // no MAC's first four bytes: an unused entry
+    {922, 0x000f9a2f, 0xc1605ea4}, // a4:5e:60:c1:2f:9a port 15
+};
+
+static sim_board sim_bd;
+static sim_engine sim_eng;
+static sim_run sim_rn;
+
+static bool sim_is_engine(uint16_t phy, int reg) {
+  return phy == SIM_ENGINE_PHY && reg >= SIM_ENGINE_CTRL && reg <= SIM_ENGINE_DATA0;
 }
-extern "C" SIM_EXPORT int mdio_write(const char *, uint16_t, int, uint16_t) {
-  errno = ENODEV;
-  return ENODEV;
+
+static uint16_t sim_index_of(uint16_t word) { return static_cast<uint16_t>((word >> 8) | ((word & 0x0003U) << 8)); }
+
+// The board before any configuration: nothing but the fitted PHYs.
+static void sim_board_defaults() {
+  std::memset(&sim_bd, 0, sizeof sim_bd);
+  std::memcpy(sim_bd.nic, "eth0", sizeof "eth0");
+  for (int phy = SIM_PHYS_FITTED; phy < SIM_PHYS; phy++) {
+    for (int reg = 0; reg < SIM_REGS; reg++) {
+      sim_bd.regs[phy][reg] = SIM_NOBODY;
+    }
+  }
+  sim_bd.busy_polls = 1;
+}
+
+static void sim_load_demo() {
+  for (int phy = 0; phy < SIM_PHYS_FITTED; phy++) {
+    std::memcpy(sim_bd.regs[phy], SIM_DEMO_PHYS[phy].regs, sizeof SIM_DEMO_PHYS[phy].regs);
+  }
+  sim_bd.regs[SIM_CFG_PHY][SIM_CFG_REG] = SIM_DEMO_CFG;
+  for (const sim_lut_init &entry : SIM_DEMO_LUT) {
+    sim_bd.lut_hi[entry.index] = entry.hi;
+    sim_bd.lut_lo[entry.index] = entry.lo;
+  }
+}
+
+static void sim_trace_open() {
+  const char *path = std::getenv("MII_SIM_TRACE");
+  if (path == nullptr || *path == '\0') {
+    return;
+  }
+  if (std::strcmp(path, "-") == 0) {
+    sim_rn.trace_fd = STDERR_FILENO;
+    return;
+  }
+  sim_rn.trace_fd = open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+  if (sim_rn.trace_fd < 0) {
+    std::fprintf(stderr, "libmii-sim: %s: %s\n", path, std::strerror(errno));
+  }
+}
+
+// Sets the board up on the first access of the run.
+static void sim_init() {
+  if (sim_rn.state != SIM_UNLOADED) {
+    return;
+  }
+  sim_rn.trace_fd = -1;
+  sim_board_defaults();
+  sim_load_demo();
+  sim_rn.state = SIM_READY;
+  sim_trace_open();
+}
+
+// One write(2) per line, so that lines from several processes do not mix
+// and nothing waits in a buffer when the process ends.
+static void sim_trace_put(const char *line, int len) {
+  while (len > 0) {
+    ssize_t done = write(sim_rn.trace_fd, line, static_cast<size_t>(len));
+    if (done < 0 && errno == EINTR) {
+      continue;
+    }
+    if (done <= 0) {
+      return;
+    }
+    line += done;
+    len -= static_cast<int>(done);
+  }
+}
+
+static void sim_trace(const sim_access *a) {
+  if (sim_rn.trace_fd < 0) {
+    return;
+  }
+  const char *nic = a->nic != nullptr ? a->nic : "(null)";
+  char line[SIM_TRACE_LINE_MAX];
+  int len = 0;
+  if (a->kind == SIM_READ) {
+    char value[16] = "-";
+    if (a->stored) {
+      std::snprintf(value, sizeof value, "0x%04x", static_cast<unsigned>(a->value));
+    }
+    len = std::snprintf(line, sizeof line, "R %.*s %u %d -> %s %d\n", SIM_TRACE_NIC_MAX, nic,
+                        static_cast<unsigned>(a->phy), a->reg, value, a->status);
+  } else {
+    len = std::snprintf(line, sizeof line, "W %.*s %u %d 0x%04x %d\n", SIM_TRACE_NIC_MAX, nic,
+                        static_cast<unsigned>(a->phy), a->reg, static_cast<unsigned>(a->value), a->status);
+  }
+  if (len > 0 && len < static_cast<int>(sizeof line)) {
+    sim_trace_put(line, len);
+  }
+}
+
+static void sim_refuse(sim_access *a, int err) {
+  a->failed = true;
+  a->err = err;
+  a->status = err;
+}
+
+// Starts an access: sets the board up if need be and refuses what no
+// board would answer.
+static sim_access sim_begin(int kind, const char *nic, uint16_t phy, int reg, uint16_t value) {
+  sim_init();
+  sim_access a = {kind, nic, phy, reg, value, false, false, 0, 0};
+  if (nic == nullptr || std::strcmp(nic, sim_bd.nic) != 0) {
+    sim_refuse(&a, ENODEV);
+  } else if (phy >= SIM_PHYS || reg < 0 || reg >= SIM_REGS) {
+    sim_refuse(&a, EINVAL);
+  }
+  return a;
+}
+
+static uint16_t sim_engine_read(int reg) {
+  if (reg != SIM_ENGINE_CTRL) {
+    return sim_eng.data[reg - SIM_ENGINE_DATA3];
+  }
+  if (sim_eng.busy_left > 0) {
+    sim_eng.busy_left--;
+    return SIM_BUSY;
+  }
+  return 0;
+}
+
+// A read command: loads the latched entry, if lookup reads are enabled.
+static void sim_engine_command() {
+  if ((sim_bd.regs[SIM_CFG_PHY][SIM_CFG_REG] & SIM_READ_ENABLE) == 0) {
+    return;
+  }
+  uint32_t hi = sim_bd.lut_hi[sim_eng.latched];
+  uint32_t lo = sim_bd.lut_lo[sim_eng.latched];
+  sim_eng.data[0] = static_cast<uint16_t>(hi >> 16);
+  sim_eng.data[1] = static_cast<uint16_t>(hi & 0xFFFFU);
+  sim_eng.data[2] = static_cast<uint16_t>(lo >> 16);
+  sim_eng.data[3] = static_cast<uint16_t>(lo & 0xFFFFU);
+  sim_eng.busy_left = sim_bd.busy_polls;
+}
+
+static void sim_engine_write(int reg, uint16_t value) {
+  if (reg == SIM_ENGINE_CTRL) {
+    if (value == SIM_CMD_READ) {
+      sim_engine_command();
+    }
+    return;
+  }
+  sim_eng.data[reg - SIM_ENGINE_DATA3] = value;
+  if (reg == SIM_ENGINE_ADDR) {
+    sim_eng.latched = sim_index_of(value);
+  }
+}
+
+static uint16_t sim_board_read(uint16_t phy, int reg) {
+  return sim_is_engine(phy, reg) ? sim_engine_read(reg) : sim_bd.regs[phy][reg];
+}
+
+static void sim_board_write(uint16_t phy, int reg, uint16_t value) {
+  if (sim_is_engine(phy, reg)) {
+    sim_engine_write(reg, value);
+    return;
+  }
+  sim_bd.regs[phy][reg] = value;
+}
+
+extern "C" SIM_EXPORT int mdio_read(const char *nic, uint16_t phy, int reg, uint16_t *value) {
+  int caller_errno = errno;
+  sim_access a = sim_begin(SIM_READ, nic, phy, reg, 0);
+  if (!a.failed && value == nullptr) {
+    sim_refuse(&a, EINVAL);
+  }
+  if (!a.failed) {
+    a.value = sim_board_read(phy, reg);
+    a.stored = true;
+  }
+  if (a.stored) {
+    *value = a.value;
+  }
+  sim_trace(&a);
+  errno = a.failed ? a.err : caller_errno;
+  return a.status;
+}
+
+extern "C" SIM_EXPORT int mdio_write(const char *nic, uint16_t phy, int reg, uint16_t value) {
+  int caller_errno = errno;
+  sim_access a = sim_begin(SIM_WRITE, nic, phy, reg, value);
+  if (!a.failed) {
+    sim_board_write(phy, reg, value);
+  }
+  sim_trace(&a);
+  errno = a.failed ? a.err : caller_errno;
+  return a.status;
 }
