@@ -23,6 +23,8 @@
 //
 // Callers are single-threaded, like the tool.
 #include <cerrno>
+#include <climits>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -54,12 +56,23 @@ constexpr int SIM_LUT_ENTRIES = 1024;
 constexpr int SIM_NAME_MAX = 15;      // interface name length, as the kernel's
 constexpr int SIM_TRACE_NIC_MAX = 64; // longer names are cut in the trace
 constexpr int SIM_TRACE_LINE_MAX = 128;
+constexpr int SIM_PATH_MAX = 4096; // board file name, bytes
+constexpr int SIM_LINE_MAX = 255;  // board file line, without its newline
+constexpr int SIM_TOKENS_MAX = 16; // words on a board file line
+constexpr int SIM_QUOTE_MAX = 40;  // longest word quoted in a message
+
+// What reading a board file line gave.
+constexpr int SIM_LINE_END = 0; // nothing left, or a read error
+constexpr int SIM_LINE_OK = 1;
+constexpr int SIM_LINE_LONG = 2; // longer than SIM_LINE_MAX
+constexpr int SIM_LINE_NUL = 3;  // holds a NUL byte
 
 constexpr int SIM_READ = 0;
 constexpr int SIM_WRITE = 1;
 
 constexpr int SIM_UNLOADED = 0;
 constexpr int SIM_READY = 1;
+constexpr int SIM_BROKEN = 2; // the board file is unusable: every access fails
 
 // Everything the board holds for the run.
 struct sim_board {
@@ -68,6 +81,7 @@ struct sim_board {
   uint32_t lut_hi[SIM_LUT_ENTRIES]; // registers 17:18
   uint32_t lut_lo[SIM_LUT_ENTRIES]; // registers 19:20
   uint32_t busy_polls;              // busy status reads after each command
+  bool busy_forever;                // the busy flag never clears
 };
 
 // The lookup engine; it starts zeroed every run.
@@ -75,12 +89,34 @@ struct sim_engine {
   uint16_t data[4];   // registers 17-20
   uint16_t latched;   // entry index from the last address word
   uint32_t busy_left; // busy status reads still to come
+  bool stuck;         // busy for good since the last command
 };
 
 // Library state outside the board proper.
 struct sim_run {
   int state;
   int trace_fd; // -1: no trace
+  bool from_file;
+  char path[SIM_PATH_MAX];
+};
+
+// A word of a board file line, not NUL-terminated.
+struct sim_span {
+  const char *s;
+  int n;
+};
+
+// Where the board file is being read, for messages.
+struct sim_parser {
+  const char *path;
+  int line;
+};
+
+using sim_directive_fn = bool (*)(sim_parser *p, const sim_span *t, int n);
+
+struct sim_directive {
+  const char *name;
+  sim_directive_fn parse;
 };
 
 // One access on its way through: what was asked and how it ends.
@@ -155,6 +191,245 @@ static void sim_load_demo() {
   }
 }
 
+// Reports a malformed board file, once: the first fault stops the reading.
+__attribute__((format(printf, 2, 3))) static bool sim_fail(const sim_parser *p, const char *fmt, ...) {
+  char msg[160];
+  va_list ap;
+  va_start(ap, fmt);
+  std::vsnprintf(msg, sizeof msg, fmt, ap);
+  va_end(ap);
+  std::fprintf(stderr, "libmii-sim: %s:%d: %s\n", p->path, p->line, msg);
+  return false;
+}
+
+static int sim_quote_len(sim_span t) { return t.n < SIM_QUOTE_MAX ? t.n : SIM_QUOTE_MAX; }
+
+static bool sim_is(sim_span t, const char *word) {
+  return std::strlen(word) == static_cast<size_t>(t.n) && std::memcmp(t.s, word, static_cast<size_t>(t.n)) == 0;
+}
+
+static bool sim_is_blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+
+// Splits `line` into words up to a '#'. Returns their count, or -1 if
+// there are more than SIM_TOKENS_MAX.
+static int sim_tokenize(const char *line, sim_span *t) {
+  int n = 0;
+  for (const char *s = line;;) {
+    while (sim_is_blank(*s)) {
+      s++;
+    }
+    if (*s == '\0' || *s == '#') {
+      return n;
+    }
+    if (n == SIM_TOKENS_MAX) {
+      return -1;
+    }
+    t[n].s = s;
+    while (*s != '\0' && *s != '#' && !sim_is_blank(*s)) {
+      s++;
+    }
+    t[n].n = static_cast<int>(s - t[n].s);
+    n++;
+  }
+}
+
+static int sim_digit(char c, unsigned base) {
+  unsigned d = 99;
+  if (c >= '0' && c <= '9') {
+    d = static_cast<unsigned>(c - '0');
+  } else if (c >= 'a' && c <= 'f') {
+    d = static_cast<unsigned>(c - 'a' + 10);
+  } else if (c >= 'A' && c <= 'F') {
+    d = static_cast<unsigned>(c - 'A' + 10);
+  }
+  return d < base ? static_cast<int>(d) : -1;
+}
+
+// A decimal or 0x-hex number; anything above 32 bits reads as 2^32.
+// Decimal digits after a leading 0 are still decimal.
+static bool sim_scan(sim_span t, uint64_t *out) {
+  unsigned base = 10;
+  int i = 0;
+  if (t.n > 2 && t.s[0] == '0' && (t.s[1] == 'x' || t.s[1] == 'X')) {
+    base = 16;
+    i = 2;
+  }
+  if (i >= t.n) {
+    return false;
+  }
+  uint64_t v = 0;
+  for (; i < t.n; i++) {
+    int d = sim_digit(t.s[i], base);
+    if (d < 0) {
+      return false;
+    }
+    v = v * base + static_cast<unsigned>(d);
+    if (v > 0xFFFFFFFFULL) {
+      v = 0x100000000ULL;
+    }
+  }
+  *out = v;
+  return true;
+}
+
+static bool sim_number(const sim_parser *p, sim_span t, const char *what, uint32_t min, uint32_t max, uint32_t *out) {
+  uint64_t v = 0;
+  if (!sim_scan(t, &v)) {
+    return sim_fail(p, "bad %s '%.*s'", what, sim_quote_len(t), t.s);
+  }
+  if (v < min || v > max) {
+    unsigned lo = min;
+    unsigned hi = max;
+    return max >= 0xFFFFU ? sim_fail(p, "%s '%.*s' out of range (0x%x-0x%x)", what, sim_quote_len(t), t.s, lo, hi)
+                          : sim_fail(p, "%s '%.*s' out of range (%u-%u)", what, sim_quote_len(t), t.s, lo, hi);
+  }
+  *out = static_cast<uint32_t>(v);
+  return true;
+}
+
+// Checks that a directive has exactly `want` words, itself included.
+static bool sim_arity(const sim_parser *p, const sim_span *t, int n, int want, const char *usage) {
+  if (n < want) {
+    return sim_fail(p, "missing argument: expected '%s'", usage);
+  }
+  if (n > want) {
+    return sim_fail(p, "extra token '%.*s' after '%s'", sim_quote_len(t[want]), t[want].s, usage);
+  }
+  return true;
+}
+
+static bool sim_dir_interface(sim_parser *p, const sim_span *t, int n) {
+  if (!sim_arity(p, t, n, 2, "interface NAME")) {
+    return false;
+  }
+  if (t[1].n > SIM_NAME_MAX) {
+    return sim_fail(p, "interface name '%.*s' longer than %d characters", sim_quote_len(t[1]), t[1].s, SIM_NAME_MAX);
+  }
+  std::memcpy(sim_bd.nic, t[1].s, static_cast<size_t>(t[1].n));
+  sim_bd.nic[t[1].n] = '\0';
+  return true;
+}
+
+static bool sim_dir_reg(sim_parser *p, const sim_span *t, int n) {
+  uint32_t phy = 0;
+  uint32_t reg = 0;
+  uint32_t value = 0;
+  if (!sim_arity(p, t, n, 4, "reg PHY REG VALUE") || !sim_number(p, t[1], "PHY", 0, SIM_PHYS - 1, &phy) ||
+      !sim_number(p, t[2], "register", 0, SIM_REGS - 1, &reg) || !sim_number(p, t[3], "value", 0, 0xFFFF, &value)) {
+    return false;
+  }
+  if (sim_is_engine(static_cast<uint16_t>(phy), static_cast<int>(reg))) {
+    return sim_fail(p, "PHY %u register %u belongs to the lookup engine: set table entries with 'lut'", phy, reg);
+  }
+  sim_bd.regs[phy][reg] = static_cast<uint16_t>(value);
+  return true;
+}
+
+static bool sim_dir_lut(sim_parser *p, const sim_span *t, int n) {
+  uint32_t index = 0;
+  uint32_t hi = 0;
+  uint32_t lo = 0;
+  if (!sim_arity(p, t, n, 4, "lut INDEX HI LO") || !sim_number(p, t[1], "index", 0, SIM_LUT_ENTRIES - 1, &index) ||
+      !sim_number(p, t[2], "HI word", 0, 0xFFFFFFFFU, &hi) || !sim_number(p, t[3], "LO word", 0, 0xFFFFFFFFU, &lo)) {
+    return false;
+  }
+  sim_bd.lut_hi[index] = hi;
+  sim_bd.lut_lo[index] = lo;
+  return true;
+}
+
+static bool sim_dir_busy(sim_parser *p, const sim_span *t, int n) {
+  if (!sim_arity(p, t, n, 2, "busy N|forever")) {
+    return false;
+  }
+  sim_bd.busy_forever = sim_is(t[1], "forever");
+  return sim_bd.busy_forever || sim_number(p, t[1], "busy count", 0, 0xFFFFFFFFU, &sim_bd.busy_polls);
+}
+
+constexpr sim_directive SIM_DIRECTIVES[] = {
+    {"interface", sim_dir_interface},
+    {"reg", sim_dir_reg},
+    {"lut", sim_dir_lut},
+    {"busy", sim_dir_busy},
+};
+
+static bool sim_parse_line(sim_parser *p, const char *line) {
+  sim_span t[SIM_TOKENS_MAX];
+  int n = sim_tokenize(line, t);
+  if (n < 0) {
+    return sim_fail(p, "more than %d words", SIM_TOKENS_MAX);
+  }
+  if (n == 0) {
+    return true;
+  }
+  for (const sim_directive &d : SIM_DIRECTIVES) {
+    if (sim_is(t[0], d.name)) {
+      return d.parse(p, t, n);
+    }
+  }
+  return sim_fail(p, "unknown directive '%.*s'", sim_quote_len(t[0]), t[0].s);
+}
+
+// Reads one line, newline included, into `buf` (SIM_LINE_MAX + 2 bytes).
+static int sim_read_line(FILE *f, char *buf) {
+  int len = 0;
+  int c = 0;
+  while ((c = std::getc(f)) != EOF) {
+    if (c == '\0') {
+      return SIM_LINE_NUL;
+    }
+    if (len == SIM_LINE_MAX && c != '\n') {
+      return SIM_LINE_LONG;
+    }
+    buf[len++] = static_cast<char>(c);
+    if (c == '\n') {
+      break;
+    }
+  }
+  buf[len] = '\0';
+  return len > 0 ? SIM_LINE_OK : SIM_LINE_END;
+}
+
+static bool sim_parse_file(sim_parser *p, FILE *f) {
+  char line[SIM_LINE_MAX + 2];
+  int got = 0;
+  while ((got = sim_read_line(f, line)) != SIM_LINE_END) {
+    p->line++;
+    if (got == SIM_LINE_LONG) {
+      return sim_fail(p, "line longer than %d characters", SIM_LINE_MAX);
+    }
+    if (got == SIM_LINE_NUL) {
+      return sim_fail(p, "NUL byte in line");
+    }
+    if (!sim_parse_line(p, line)) {
+      return false;
+    }
+  }
+  if (std::ferror(f)) {
+    std::fprintf(stderr, "libmii-sim: %s: %s\n", p->path, std::strerror(errno));
+    return false;
+  }
+  return true;
+}
+
+static bool sim_load_file(const char *path) {
+  if (std::strlen(path) >= sizeof sim_rn.path) {
+    std::fprintf(stderr, "libmii-sim: %.64s...: %s\n", path, std::strerror(ENAMETOOLONG));
+    return false;
+  }
+  std::memcpy(sim_rn.path, path, std::strlen(path) + 1);
+  sim_rn.from_file = true;
+  FILE *f = std::fopen(path, "r");
+  if (f == nullptr) {
+    std::fprintf(stderr, "libmii-sim: %s: %s\n", path, std::strerror(errno));
+    return false;
+  }
+  sim_parser p = {path, 0};
+  bool ok = sim_parse_file(&p, f);
+  std::fclose(f);
+  return ok;
+}
+
 static void sim_trace_open() {
   const char *path = std::getenv("MII_SIM_TRACE");
   if (path == nullptr || *path == '\0') {
@@ -177,8 +452,13 @@ static void sim_init() {
   }
   sim_rn.trace_fd = -1;
   sim_board_defaults();
-  sim_load_demo();
-  sim_rn.state = SIM_READY;
+  const char *path = std::getenv("MII_SIM_BOARD");
+  if (path == nullptr || *path == '\0') {
+    sim_load_demo();
+    sim_rn.state = SIM_READY;
+  } else {
+    sim_rn.state = sim_load_file(path) ? SIM_READY : SIM_BROKEN;
+  }
   sim_trace_open();
 }
 
@@ -232,7 +512,9 @@ static void sim_refuse(sim_access *a, int err) {
 static sim_access sim_begin(int kind, const char *nic, uint16_t phy, int reg, uint16_t value) {
   sim_init();
   sim_access a = {kind, nic, phy, reg, value, false, false, 0, 0};
-  if (nic == nullptr || std::strcmp(nic, sim_bd.nic) != 0) {
+  if (sim_rn.state == SIM_BROKEN) {
+    sim_refuse(&a, EINVAL);
+  } else if (nic == nullptr || std::strcmp(nic, sim_bd.nic) != 0) {
     sim_refuse(&a, ENODEV);
   } else if (phy >= SIM_PHYS || reg < 0 || reg >= SIM_REGS) {
     sim_refuse(&a, EINVAL);
@@ -243,6 +525,9 @@ static sim_access sim_begin(int kind, const char *nic, uint16_t phy, int reg, ui
 static uint16_t sim_engine_read(int reg) {
   if (reg != SIM_ENGINE_CTRL) {
     return sim_eng.data[reg - SIM_ENGINE_DATA3];
+  }
+  if (sim_eng.stuck) {
+    return SIM_BUSY;
   }
   if (sim_eng.busy_left > 0) {
     sim_eng.busy_left--;
@@ -263,6 +548,7 @@ static void sim_engine_command() {
   sim_eng.data[2] = static_cast<uint16_t>(lo >> 16);
   sim_eng.data[3] = static_cast<uint16_t>(lo & 0xFFFFU);
   sim_eng.busy_left = sim_bd.busy_polls;
+  sim_eng.stuck = sim_bd.busy_forever;
 }
 
 static void sim_engine_write(int reg, uint16_t value) {
