@@ -67,12 +67,30 @@ constexpr int SIM_LINE_OK = 1;
 constexpr int SIM_LINE_LONG = 2; // longer than SIM_LINE_MAX
 constexpr int SIM_LINE_NUL = 3;  // holds a NUL byte
 
+constexpr int SIM_FAULTS_MAX = 32;
+
 constexpr int SIM_READ = 0;
 constexpr int SIM_WRITE = 1;
+constexpr int SIM_EITHER = 2; // a fault on the access at a position in the run
 
 constexpr int SIM_UNLOADED = 0;
 constexpr int SIM_READY = 1;
 constexpr int SIM_BROKEN = 2; // the board file is unusable: every access fails
+
+// An access made to fail by the board file.
+struct sim_fault {
+  int kind;          // SIM_READ, SIM_WRITE, or SIM_EITHER with `position`
+  uint16_t phy;      // read and write faults: the register
+  int reg;           //
+  int index;         // the table entry latched at the access, or -1: any
+  uint32_t nth;      // fail only this matching access (1-based), or 0: all
+  uint32_t position; // SIM_EITHER: the access's number in the run
+  int status;        // returned
+  int err;           // left in errno
+  bool has_value;    // reads: `value` is still stored
+  uint16_t value;    //
+  uint32_t matched;  // matching accesses so far
+};
 
 // Everything the board holds for the run.
 struct sim_board {
@@ -82,6 +100,8 @@ struct sim_board {
   uint32_t lut_lo[SIM_LUT_ENTRIES]; // registers 19:20
   uint32_t busy_polls;              // busy status reads after each command
   bool busy_forever;                // the busy flag never clears
+  sim_fault faults[SIM_FAULTS_MAX];
+  int fault_count;
 };
 
 // The lookup engine; it starts zeroed every run.
@@ -98,6 +118,7 @@ struct sim_run {
   int trace_fd; // -1: no trace
   bool from_file;
   char path[SIM_PATH_MAX];
+  uint32_t accesses; // so far, refused ones included
 };
 
 // A word of a board file line, not NUL-terminated.
@@ -113,6 +134,11 @@ struct sim_parser {
 };
 
 using sim_directive_fn = bool (*)(sim_parser *p, const sim_span *t, int n);
+
+struct sim_errno_name {
+  const char *name;
+  int value;
+};
 
 struct sim_directive {
   const char *name;
@@ -157,6 +183,22 @@ constexpr sim_lut_init SIM_DEMO_LUT[] = {
     {600, 0x00045a00, 0x00000000}, // no MAC's first four bytes: an unused entry
     {922, 0x000f9a2f, 0xc1605ea4}, // a4:5e:60:c1:2f:9a port 15
 };
+
+constexpr sim_errno_name SIM_ERRNO_NAMES[] = {
+    {"EPERM", EPERM},     {"ENOENT", ENOENT},     {"EINTR", EINTR},         {"EIO", EIO},
+    {"ENXIO", ENXIO},     {"EAGAIN", EAGAIN},     {"ENOMEM", ENOMEM},       {"EACCES", EACCES},
+    {"EFAULT", EFAULT},   {"EBUSY", EBUSY},       {"ENODEV", ENODEV},       {"EINVAL", EINVAL},
+    {"ENOTTY", ENOTTY},   {"ENOSYS", ENOSYS},     {"EPROTO", EPROTO},       {"EOPNOTSUPP", EOPNOTSUPP},
+    {"ENOTSUP", ENOTSUP}, {"ENETDOWN", ENETDOWN}, {"ETIMEDOUT", ETIMEDOUT}, {"EHOSTUNREACH", EHOSTUNREACH},
+};
+
+// Words that may follow a fault's head, each once, in any order.
+constexpr const char *SIM_FAULT_KEYS[] = {"index", "nth", "status", "errno", "value"};
+constexpr int SIM_KEY_INDEX = 0;
+constexpr int SIM_KEY_NTH = 1;
+constexpr int SIM_KEY_STATUS = 2;
+constexpr int SIM_KEY_ERRNO = 3;
+constexpr int SIM_KEY_VALUE = 4;
 
 static sim_board sim_bd;
 static sim_engine sim_eng;
@@ -280,7 +322,7 @@ static bool sim_number(const sim_parser *p, sim_span t, const char *what, uint32
   if (v < min || v > max) {
     unsigned lo = min;
     unsigned hi = max;
-    return max >= 0xFFFFU ? sim_fail(p, "%s '%.*s' out of range (0x%x-0x%x)", what, sim_quote_len(t), t.s, lo, hi)
+    return max == 0xFFFFU ? sim_fail(p, "%s '%.*s' out of range (0x%x-0x%x)", what, sim_quote_len(t), t.s, lo, hi)
                           : sim_fail(p, "%s '%.*s' out of range (%u-%u)", what, sim_quote_len(t), t.s, lo, hi);
   }
   *out = static_cast<uint32_t>(v);
@@ -346,11 +388,147 @@ static bool sim_dir_busy(sim_parser *p, const sim_span *t, int n) {
   return sim_bd.busy_forever || sim_number(p, t[1], "busy count", 0, 0xFFFFFFFFU, &sim_bd.busy_polls);
 }
 
+// A status: any int, decimal or 0x-hex after an optional sign.
+static bool sim_status(const sim_parser *p, sim_span t, int *out) {
+  bool negative = t.n > 0 && t.s[0] == '-';
+  sim_span digits = t;
+  if (t.n > 0 && (t.s[0] == '-' || t.s[0] == '+')) {
+    digits = {t.s + 1, t.n - 1};
+  }
+  uint64_t v = 0;
+  if (!sim_scan(digits, &v)) {
+    return sim_fail(p, "bad status '%.*s'", sim_quote_len(t), t.s);
+  }
+  if (v > (negative ? 0x80000000ULL : static_cast<uint64_t>(INT_MAX))) {
+    return sim_fail(p, "status '%.*s' out of range for an int", sim_quote_len(t), t.s);
+  }
+  *out = negative ? static_cast<int>(-static_cast<int64_t>(v)) : static_cast<int>(v);
+  return true;
+}
+
+// An errno value: a number, or one of the names in SIM_ERRNO_NAMES.
+static bool sim_errno(const sim_parser *p, sim_span t, int *out) {
+  if (t.n > 0 && ((t.s[0] >= '0' && t.s[0] <= '9') || t.s[0] == '-' || t.s[0] == '+')) {
+    uint32_t v = 0;
+    bool ok = sim_number(p, t, "errno", 0, INT_MAX, &v);
+    *out = static_cast<int>(v);
+    return ok;
+  }
+  for (const sim_errno_name &e : SIM_ERRNO_NAMES) {
+    if (sim_is(t, e.name)) {
+      *out = e.value;
+      return true;
+    }
+  }
+  return sim_fail(p, "unknown errno name '%.*s'", sim_quote_len(t), t.s);
+}
+
+// `fault access K` or `fault read|write PHY REG`; sets `*next` to the
+// first word after it.
+static bool sim_fault_head(const sim_parser *p, const sim_span *t, int n, sim_fault *f, int *next) {
+  bool access = n >= 2 && sim_is(t[1], "access");
+  if (!access && (n < 2 || (!sim_is(t[1], "read") && !sim_is(t[1], "write")))) {
+    return sim_fail(p, "expected 'fault read|write PHY REG ...' or 'fault access K ...'");
+  }
+  if (n < (access ? 3 : 4)) {
+    return sim_fail(p, "missing argument: expected 'fault %.*s %s ...'", t[1].n, t[1].s, access ? "K" : "PHY REG");
+  }
+  if (access) {
+    f->kind = SIM_EITHER;
+    *next = 3;
+    return sim_number(p, t[2], "access number", 1, 0xFFFFFFFFU, &f->position);
+  }
+  f->kind = sim_is(t[1], "read") ? SIM_READ : SIM_WRITE;
+  uint32_t phy = 0;
+  uint32_t reg = 0;
+  if (!sim_number(p, t[2], "PHY", 0, SIM_PHYS - 1, &phy) || !sim_number(p, t[3], "register", 0, SIM_REGS - 1, &reg)) {
+    return false;
+  }
+  f->phy = static_cast<uint16_t>(phy);
+  f->reg = static_cast<int>(reg);
+  *next = 4;
+  return true;
+}
+
+static bool sim_fault_option(const sim_parser *p, int key, sim_span t, sim_fault *f) {
+  if (f->kind == SIM_EITHER && (key == SIM_KEY_INDEX || key == SIM_KEY_NTH)) {
+    return sim_fail(p, "'%s' does not go with 'fault access'", SIM_FAULT_KEYS[key]);
+  }
+  if (f->kind == SIM_WRITE && key == SIM_KEY_VALUE) {
+    return sim_fail(p, "'value' is for read faults only");
+  }
+  uint32_t v = 0;
+  switch (key) {
+  case SIM_KEY_NTH: return sim_number(p, t, "nth", 1, 0xFFFFFFFFU, &f->nth);
+  case SIM_KEY_STATUS: return sim_status(p, t, &f->status);
+  case SIM_KEY_ERRNO: return sim_errno(p, t, &f->err);
+  case SIM_KEY_INDEX:
+    if (!sim_number(p, t, "index", 0, SIM_LUT_ENTRIES - 1, &v)) {
+      return false;
+    }
+    f->index = static_cast<int>(v);
+    return true;
+  default:
+    if (!sim_number(p, t, "value", 0, 0xFFFF, &v)) {
+      return false;
+    }
+    f->value = static_cast<uint16_t>(v);
+    f->has_value = true;
+    return true;
+  }
+}
+
+static int sim_fault_key(sim_span t) {
+  for (int key = 0; key < static_cast<int>(sizeof SIM_FAULT_KEYS / sizeof SIM_FAULT_KEYS[0]); key++) {
+    if (sim_is(t, SIM_FAULT_KEYS[key])) {
+      return key;
+    }
+  }
+  return -1;
+}
+
+// The `KEY VALUE` pairs after a fault's head; status and errno are required.
+static bool sim_fault_options(const sim_parser *p, const sim_span *t, int n, sim_fault *f) {
+  unsigned given = 0;
+  for (int i = 0; i < n; i += 2) {
+    int key = sim_fault_key(t[i]);
+    if (key < 0) {
+      return sim_fail(p, "unknown fault option '%.*s'", sim_quote_len(t[i]), t[i].s);
+    }
+    if ((given & (1U << key)) != 0) {
+      return sim_fail(p, "'%s' given twice", SIM_FAULT_KEYS[key]);
+    }
+    if (i + 1 >= n) {
+      return sim_fail(p, "missing argument: expected '%s' and its value", SIM_FAULT_KEYS[key]);
+    }
+    if (!sim_fault_option(p, key, t[i + 1], f)) {
+      return false;
+    }
+    given |= 1U << key;
+  }
+  if ((given & (1U << SIM_KEY_STATUS)) == 0 || (given & (1U << SIM_KEY_ERRNO)) == 0) {
+    return sim_fail(p, "missing argument: a fault needs 'status S errno E'");
+  }
+  return true;
+}
+
+static bool sim_dir_fault(sim_parser *p, const sim_span *t, int n) {
+  if (sim_bd.fault_count == SIM_FAULTS_MAX) {
+    return sim_fail(p, "more than %d faults", SIM_FAULTS_MAX);
+  }
+  sim_fault f = {};
+  f.index = -1;
+  int next = 0;
+  if (!sim_fault_head(p, t, n, &f, &next) || !sim_fault_options(p, t + next, n - next, &f)) {
+    return false;
+  }
+  sim_bd.faults[sim_bd.fault_count++] = f;
+  return true;
+}
+
 constexpr sim_directive SIM_DIRECTIVES[] = {
-    {"interface", sim_dir_interface},
-    {"reg", sim_dir_reg},
-    {"lut", sim_dir_lut},
-    {"busy", sim_dir_busy},
+    {"interface", sim_dir_interface}, {"reg", sim_dir_reg},     {"lut", sim_dir_lut},
+    {"busy", sim_dir_busy},           {"fault", sim_dir_fault},
 };
 
 static bool sim_parse_line(sim_parser *p, const char *line) {
@@ -511,6 +689,9 @@ static void sim_refuse(sim_access *a, int err) {
 // board would answer.
 static sim_access sim_begin(int kind, const char *nic, uint16_t phy, int reg, uint16_t value) {
   sim_init();
+  if (sim_rn.accesses < 0xFFFFFFFFU) {
+    sim_rn.accesses++;
+  }
   sim_access a = {kind, nic, phy, reg, value, false, false, 0, 0};
   if (sim_rn.state == SIM_BROKEN) {
     sim_refuse(&a, EINVAL);
@@ -576,13 +757,55 @@ static void sim_board_write(uint16_t phy, int reg, uint16_t value) {
   sim_bd.regs[phy][reg] = value;
 }
 
+static bool sim_fault_matches(const sim_fault *f, const sim_access *a, int index) {
+  if (f->kind == SIM_EITHER) {
+    return f->position == sim_rn.accesses;
+  }
+  return f->kind == a->kind && f->phy == a->phy && f->reg == a->reg && (f->index < 0 || f->index == index);
+}
+
+// The first configured fault, in file order, that fails this access. Every
+// fault the access matches counts it, whether or not an earlier one fires.
+static const sim_fault *sim_fault_for(const sim_access *a) {
+  bool addressing = a->kind == SIM_WRITE && a->phy == SIM_ENGINE_PHY && a->reg == SIM_ENGINE_ADDR;
+  int index = addressing ? sim_index_of(a->value) : sim_eng.latched;
+  const sim_fault *hit = nullptr;
+  for (int i = 0; i < sim_bd.fault_count; i++) {
+    sim_fault *f = &sim_bd.faults[i];
+    if (!sim_fault_matches(f, a, index)) {
+      continue;
+    }
+    if (f->matched < 0xFFFFFFFFU) {
+      f->matched++;
+    }
+    if (hit == nullptr && (f->nth == 0 || f->matched == f->nth)) {
+      hit = f;
+    }
+  }
+  return hit;
+}
+
+// A failed access has no effect on the board; a read may still store a value.
+static void sim_fault_apply(sim_access *a, const sim_fault *f) {
+  a->failed = true;
+  a->status = f->status;
+  a->err = f->err;
+  if (a->kind == SIM_READ && f->has_value) {
+    a->value = f->value;
+    a->stored = true;
+  }
+}
+
 extern "C" SIM_EXPORT int mdio_read(const char *nic, uint16_t phy, int reg, uint16_t *value) {
   int caller_errno = errno;
   sim_access a = sim_begin(SIM_READ, nic, phy, reg, 0);
   if (!a.failed && value == nullptr) {
     sim_refuse(&a, EINVAL);
   }
-  if (!a.failed) {
+  const sim_fault *f = a.failed ? nullptr : sim_fault_for(&a);
+  if (f != nullptr) {
+    sim_fault_apply(&a, f);
+  } else if (!a.failed) {
     a.value = sim_board_read(phy, reg);
     a.stored = true;
   }
@@ -597,7 +820,10 @@ extern "C" SIM_EXPORT int mdio_read(const char *nic, uint16_t phy, int reg, uint
 extern "C" SIM_EXPORT int mdio_write(const char *nic, uint16_t phy, int reg, uint16_t value) {
   int caller_errno = errno;
   sim_access a = sim_begin(SIM_WRITE, nic, phy, reg, value);
-  if (!a.failed) {
+  const sim_fault *f = a.failed ? nullptr : sim_fault_for(&a);
+  if (f != nullptr) {
+    sim_fault_apply(&a, f);
+  } else if (!a.failed) {
     sim_board_write(phy, reg, value);
   }
   sim_trace(&a);
