@@ -7,19 +7,55 @@
 // 9-31 reads 0xffff (nothing drives the bus there). Registers are plain
 // storage except the switch's lookup engine at PHY 7 registers 16-20:
 //   16  write 0xffff: read the latched table entry into 17-20, if PHY 0
-//       register 19 bit 0x0800 is set; read: 0x0002 while busy, else 0
+//       register 19 bit 0x0800 is set, and stay busy for a while;
+//       read: 0x0002 while busy (each such read counts down), else 0
 //   17  entry bits 63..48    18  write: entry address word; read: bits 47..32
 //   19  entry bits 31..16    20  entry bits 15..0
 // Address word: index bits 7..0 in bits 15..8, index bits 9..8 in bits 1..0.
+// The engine starts zeroed every run (entry 0 latched, not busy).
+//
+// MII_SIM_BOARD unset or empty: a built-in demo board on eth0 (see
+// SIM_DEMO_*), never saved. MII_SIM_BOARD=FILE: the board file, read on
+// the first access. One directive per line; '#' starts a comment anywhere;
+// blank lines are skipped; numbers are decimal or 0x-hex (a leading 0 does
+// not make octal); lines hold at most 255 characters and 16 words:
+//
+//   interface NAME       the interface the board answers on (eth0; <= 15 chars)
+//   reg PHY REG VALUE    a plain register (PHY 0-31, REG 0-31, VALUE 0-0xffff;
+//                        not PHY 7 registers 16-20)
+//   lut INDEX HI LO      table entry INDEX (0-1023); HI = reg 17:18, LO = reg 19:20
+//   busy N | forever     busy status reads after each read command (1)
+//   fault read|write PHY REG [index I] [nth N] status S errno E [value V]
+//   fault access K status S errno E [value V]
+//
+// A later interface, reg, lut or busy line overrides an earlier one. Up to
+// 32 faults. A fault makes a matching access return status S (any int) and
+// leave E (a number or a name such as EIO, ETIMEDOUT) in errno; the access
+// has no effect on the board, except that a failed read with `value V`
+// still stores V. `index I`: only while entry I is latched (for a write to
+// PHY 7 register 18, the entry it latches). `nth N`: only the Nth matching
+// access of the run. `access K`: the Kth access of the run, counting every
+// call, refused ones included (the Kth trace line). Options after the head
+// go in any order. Faults apply only to accesses the board would answer;
+// when several fire, the first in the file wins; each counts its matches.
+//
+// A malformed or unreadable board file is reported once on standard error
+// and every access then fails with EINVAL. A write that changes a plain
+// register rewrites the board file through a temporary file renamed over
+// it: `reg` lines of written registers become `reg P R 0xVVVV` (comments
+// kept), other lines stay as they were, and registers without a line are
+// appended. Lookup-engine registers are never saved.
 //
 // MII_SIM_TRACE=FILE ('-': standard error) appends one line per access:
-//   R <nic> <phy> <reg> -> 0x<value>|- <status>
+//   R <nic> <phy> <reg> -> 0x<value>|- <status>    ('-': nothing stored)
 //   W <nic> <phy> <reg> 0x<value> <status>
+// A null interface name shows as (null).
 //
 // Errors of the library itself: positive errno as the status and in errno;
-// ENODEV for an interface the board does not answer on (or none), EINVAL
-// for an address or register out of range or no place to store a read.
-// Successful accesses leave errno as it was.
+// in this order, EINVAL for an unusable board file, ENODEV for an interface
+// the board does not answer on (or none), EINVAL for an address or register
+// out of range or a null value pointer. Successful accesses leave errno as
+// it was.
 //
 // Callers are single-threaded, like the tool.
 #include <cerrno>
