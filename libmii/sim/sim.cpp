@@ -171,16 +171,9 @@ struct sim_parser {
   int line;
 };
 
-using sim_directive_fn = bool (*)(sim_parser *p, const sim_span *t, int n);
-
 struct sim_errno_name {
   const char *name;
   int value;
-};
-
-struct sim_directive {
-  const char *name;
-  sim_directive_fn parse;
 };
 
 // One access on its way through: what was asked and how it ends.
@@ -218,7 +211,7 @@ constexpr sim_lut_init SIM_DEMO_LUT[] = {
     {85, 0x00035544, 0x33221100},  // 00:11:22:33:44:55 port 3
     {455, 0x0012c701, 0x44eb27b8}, // b8:27:eb:44:01:c7 port 2, flag bit 4 set
     {515, 0x0001037e, 0x0a211b00}, // 00:1b:21:0a:7e:03 port 1
-    {600, 0x00045a00, 0x00000000}, // no MAC's first four bytes: an unused entry
+    {600, 0x00045a00, 0x00000000}, // LO 0 marks it unused, though HI is set
     {922, 0x000f9a2f, 0xc1605ea4}, // a4:5e:60:c1:2f:9a port 15
 };
 
@@ -271,7 +264,8 @@ static void sim_load_demo() {
   }
 }
 
-// Reports a malformed board file, once: the first fault stops the reading.
+// Reports a malformed board file; the first error ends the reading, so
+// there is one message.
 __attribute__((format(printf, 2, 3))) static bool sim_fail(const sim_parser *p, const char *fmt, ...) {
   char msg[160];
   va_list ap;
@@ -378,7 +372,7 @@ static bool sim_arity(const sim_parser *p, const sim_span *t, int n, int want, c
   return true;
 }
 
-static bool sim_dir_interface(sim_parser *p, const sim_span *t, int n) {
+static bool sim_dir_interface(const sim_parser *p, const sim_span *t, int n) {
   if (!sim_arity(p, t, n, 2, "interface NAME")) {
     return false;
   }
@@ -390,7 +384,7 @@ static bool sim_dir_interface(sim_parser *p, const sim_span *t, int n) {
   return true;
 }
 
-static bool sim_dir_reg(sim_parser *p, const sim_span *t, int n) {
+static bool sim_dir_reg(const sim_parser *p, const sim_span *t, int n) {
   uint32_t phy = 0;
   uint32_t reg = 0;
   uint32_t value = 0;
@@ -405,7 +399,7 @@ static bool sim_dir_reg(sim_parser *p, const sim_span *t, int n) {
   return true;
 }
 
-static bool sim_dir_lut(sim_parser *p, const sim_span *t, int n) {
+static bool sim_dir_lut(const sim_parser *p, const sim_span *t, int n) {
   uint32_t index = 0;
   uint32_t hi = 0;
   uint32_t lo = 0;
@@ -418,7 +412,7 @@ static bool sim_dir_lut(sim_parser *p, const sim_span *t, int n) {
   return true;
 }
 
-static bool sim_dir_busy(sim_parser *p, const sim_span *t, int n) {
+static bool sim_dir_busy(const sim_parser *p, const sim_span *t, int n) {
   if (!sim_arity(p, t, n, 2, "busy N|forever")) {
     return false;
   }
@@ -550,7 +544,7 @@ static bool sim_fault_options(const sim_parser *p, const sim_span *t, int n, sim
   return true;
 }
 
-static bool sim_dir_fault(sim_parser *p, const sim_span *t, int n) {
+static bool sim_dir_fault(const sim_parser *p, const sim_span *t, int n) {
   if (sim_bd.fault_count == SIM_FAULTS_MAX) {
     return sim_fail(p, "more than %d faults", SIM_FAULTS_MAX);
   }
@@ -564,7 +558,7 @@ static bool sim_dir_fault(sim_parser *p, const sim_span *t, int n) {
   return true;
 }
 
-static bool sim_parse_line(sim_parser *p, const char *line) {
+static bool sim_parse_line(const sim_parser *p, const char *line) {
   sim_span t[SIM_TOKENS_MAX];
   int n = sim_tokenize(line, t);
   if (n < 0) {
@@ -731,20 +725,32 @@ static void sim_refuse(sim_access *a, int err) {
   a->status = err;
 }
 
-// Starts an access: sets the board up if need be and refuses what no
-// board would answer.
+// Why the board cannot answer this access at all, in the order it is
+// checked, or 0.
+static int sim_refusal(const char *nic, uint16_t phy, int reg) {
+  if (sim_rn.state == SIM_BROKEN) {
+    return EINVAL;
+  }
+  if (nic == nullptr || std::strcmp(nic, sim_bd.nic) != 0) {
+    return ENODEV;
+  }
+  if (phy >= SIM_PHYS || reg < 0 || reg >= SIM_REGS) {
+    return EINVAL;
+  }
+  return 0;
+}
+
+// Starts an access: sets the board up if need be, counts the access and
+// refuses what the board cannot answer.
 static sim_access sim_begin(int kind, const char *nic, uint16_t phy, int reg, uint16_t value) {
   sim_init();
   if (sim_rn.accesses < 0xFFFFFFFFU) {
     sim_rn.accesses++;
   }
   sim_access a = {kind, nic, phy, reg, value, false, false, 0, 0};
-  if (sim_rn.state == SIM_BROKEN) {
-    sim_refuse(&a, EINVAL);
-  } else if (nic == nullptr || std::strcmp(nic, sim_bd.nic) != 0) {
-    sim_refuse(&a, ENODEV);
-  } else if (phy >= SIM_PHYS || reg < 0 || reg >= SIM_REGS) {
-    sim_refuse(&a, EINVAL);
+  int err = sim_refusal(nic, phy, reg);
+  if (err != 0) {
+    sim_refuse(&a, err);
   }
   return a;
 }
