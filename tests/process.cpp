@@ -1,42 +1,27 @@
 #include "tests/process.h"
 
-#include <cerrno>
-#include <csignal>
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
-#include <ctime>
-#include <poll.h>
+#include <spawn.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 const char *miictl_path() { return MIICTL_PATH; }
 
 namespace {
 
 // MIICTL_TEST_EMULATOR: the command that runs a target binary (for a cross
-// build, e.g. "qemu-ppc;-L;/usr/powerpc-linux-gnu"), empty on the host.
+// build, e.g. "/usr/bin/qemu-ppc;-L;/usr/powerpc-linux-gnu"), empty on the host.
 std::vector<std::string> command_line(const std::vector<std::string> &args) {
   std::vector<std::string> cmd;
   const std::string emulator = MIICTL_TEST_EMULATOR; // NOLINT(readability-redundant-string-init): empty on the host
-  for (size_t at = 0; at < emulator.size();) {
-    size_t end = emulator.find(';', at);
-    end = end == std::string::npos ? emulator.size() : end;
+  for (size_t at = 0, end = 0; at < emulator.size(); at = end + 1) {
+    end = std::min(emulator.find(';', at), emulator.size());
     cmd.push_back(emulator.substr(at, end - at));
-    at = end + 1;
   }
   cmd.emplace_back(MIICTL_PATH);
   cmd.insert(cmd.end(), args.begin(), args.end());
   return cmd;
-}
-
-std::vector<std::string> environment(const std::vector<std::string> &extra) {
-  std::vector<std::string> env;
-  for (char **e = environ; *e != nullptr; e++) {
-    if (std::strncmp(*e, "MII_SIM_", 8) != 0) {
-      env.emplace_back(*e);
-    }
-  }
-  env.insert(env.end(), extra.begin(), extra.end());
-  return env;
 }
 
 std::vector<char *> pointers(std::vector<std::string> &strings) {
@@ -49,70 +34,40 @@ std::vector<char *> pointers(std::vector<std::string> &strings) {
   return ptrs;
 }
 
-// Drains both pipes until they close or the deadline passes.
-bool drain(int out_fd, int err_fd, run_result &r, time_t deadline) {
-  pollfd fds[2] = {{out_fd, POLLIN, 0}, {err_fd, POLLIN, 0}};
-  std::string *sinks[2] = {&r.out, &r.err};
-  int open_fds = 2;
-  while (open_fds > 0) {
-    if (std::time(nullptr) > deadline) {
-      return false;
-    }
-    if (poll(fds, 2, 1000) < 0 && errno != EINTR) {
-      return false;
-    }
-    for (int i = 0; i < 2; i++) {
-      if (fds[i].fd < 0 || fds[i].revents == 0) {
-        continue;
-      }
-      char buf[4096];
-      ssize_t n = read(fds[i].fd, buf, sizeof buf);
-      if (n > 0) {
-        sinks[i]->append(buf, static_cast<size_t>(n));
-      } else if (n == 0 || errno != EINTR) {
-        fds[i].fd = -1;
-        open_fds--;
-      }
-    }
+std::string slurp(FILE *file) {
+  std::string text;
+  std::rewind(file);
+  for (int c = 0; (c = std::fgetc(file)) != EOF;) {
+    text.push_back(static_cast<char>(c));
   }
-  return true;
+  std::fclose(file);
+  return text;
 }
 
 } // namespace
 
-run_result run_miictl(const std::vector<std::string> &args, const std::vector<std::string> &env, int timeout_s) {
+run_result run_miictl(const std::vector<std::string> &args, const std::vector<std::string> &env) {
   std::vector<std::string> cmd = command_line(args);
-  std::vector<std::string> envs = environment(env);
+  std::vector<std::string> envs;
+  for (char **e = environ; *e != nullptr; e++) {
+    if (std::strncmp(*e, "MII_SIM_", 8) != 0) {
+      envs.emplace_back(*e);
+    }
+  }
+  envs.insert(envs.end(), env.begin(), env.end());
   std::vector<char *> argv = pointers(cmd);
   std::vector<char *> envp = pointers(envs);
-  int out[2];
-  int err[2];
-  if (pipe(out) != 0 || pipe(err) != 0) {
-    return {"", "pipe failed", -1};
-  }
-  pid_t pid = fork();
-  if (pid == 0) {
-    dup2(out[1], STDOUT_FILENO);
-    dup2(err[1], STDERR_FILENO);
-    for (int fd : {out[0], out[1], err[0], err[1]}) {
-      close(fd);
-    }
-    execve(argv[0], argv.data(), envp.data());
-    _exit(127);
-  }
-  close(out[1]);
-  close(err[1]);
-  run_result r = {"", "", -1};
-  bool finished = drain(out[0], err[0], r, std::time(nullptr) + timeout_s);
-  close(out[0]);
-  close(err[0]);
-  if (!finished) {
-    kill(pid, SIGKILL);
-  }
+
+  FILE *out = std::tmpfile();
+  FILE *err = std::tmpfile();
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, fileno(out), 1);
+  posix_spawn_file_actions_adddup2(&actions, fileno(err), 2);
+  pid_t pid = 0;
   int wstatus = 0;
-  waitpid(pid, &wstatus, 0);
-  if (finished && WIFEXITED(wstatus)) {
-    r.status = WEXITSTATUS(wstatus);
-  }
-  return r;
+  bool ran = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0 &&
+             waitpid(pid, &wstatus, 0) == pid && WIFEXITED(wstatus);
+  posix_spawn_file_actions_destroy(&actions);
+  return {slurp(out), slurp(err), ran ? WEXITSTATUS(wstatus) : -1};
 }
