@@ -198,4 +198,29 @@ TEST_F(e2e, malformed_board_file_fails_every_access_with_one_message) {
   EXPECT_EQ(r.status, 1);
 }
 
+// The Linux backend against this machine's kernel: the loopback has no MII
+// bus, and a name too long for the kernel is refused by the library itself.
+TEST(kernel, refusals_are_reported_with_the_kernels_reason) {
+  const struct {
+    const char *oper;
+    const char *nic;
+    const char *err;
+  } cases[] = {
+      {"read-lut-one", "lo", "error writing register\n: Operation not supported\n"},
+      {"read-lut-one", "no-such-if0", "error writing register\n: No such device\n"},
+      {"read-lut-one", "abcdefghijklmnop", "error writing register\n: No such device\n"},
+      {"phy-status", "lo", "error performing operation\n: Operation not supported\n"},
+  };
+  for (const auto &c : cases) {
+    run_result r = run_miictl({"-o", c.oper, "-n", c.nic}, {"LD_LIBRARY_PATH=" MII_LINUX_DIR});
+    if (r.err.find(": Function not implemented") != std::string::npos) {
+      GTEST_SKIP() << "the emulator answers MII requests itself instead of passing them to the kernel";
+    }
+    if (r.err.find(": Operation not permitted") != std::string::npos) {
+      GTEST_SKIP() << "needs CAP_NET_ADMIN: without it the kernel refuses every request";
+    }
+    expect_run(r, "", c.err, 1);
+  }
+}
+
 } // namespace
