@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "lut/lut.h"
-#include "mdio/mdio.h"
 #include "tests/demo_board.h"
 
 namespace {
@@ -37,18 +36,17 @@ void board_reset() {
 
 unsigned long board_accesses() { return accesses; }
 
-extern "C" int mdio_read(const char * /*nic*/, uint16_t phy, int reg, uint16_t *value) {
+uint16_t board_read(uint16_t phy, int reg) {
   accesses++;
   if (phy == LUT_PHY_ADDR && reg == LUT_REG_CTRL) {
-    *value = busy_left > 0 ? LUT_CTRL_BUSY : 0;
+    uint16_t ctrl = busy_left > 0 ? LUT_CTRL_BUSY : 0;
     busy_left -= busy_left > 0 ? 1 : 0;
-    return 0;
+    return ctrl;
   }
-  *value = regs[phy % PHYS][reg % REGS];
-  return 0;
+  return regs[phy % PHYS][reg % REGS];
 }
 
-extern "C" int mdio_write(const char * /*nic*/, uint16_t phy, int reg, uint16_t value) {
+void board_write(uint16_t phy, int reg, uint16_t value) {
   accesses++;
   if (phy == LUT_PHY_ADDR && reg == LUT_REG_DATA2) {
     address = value;
@@ -62,5 +60,4 @@ extern "C" int mdio_write(const char * /*nic*/, uint16_t phy, int reg, uint16_t 
   } else {
     regs[phy % PHYS][reg % REGS] = value;
   }
-  return 0;
 }
