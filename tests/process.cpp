@@ -4,6 +4,7 @@
 #include <csignal>
 #include <cstring>
 #include <ctime>
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -81,7 +82,26 @@ bool drain(int out_fd, int err_fd, run_result &r, time_t deadline) {
 
 } // namespace
 
-run_result run_miictl(const std::vector<std::string> &args, const std::vector<std::string> &env, int timeout_s) {
+// In the child: standard output as `setup` says.
+static void set_up_stdout(const stdout_setup &setup, int captured) {
+  std::signal(SIGPIPE, setup.ignore_sigpipe ? SIG_IGN : SIG_DFL);
+  int broken[2];
+  switch (setup.to) {
+  case stdout_setup::CAPTURED: dup2(captured, STDOUT_FILENO); break;
+  case stdout_setup::CLOSED: close(STDOUT_FILENO); break;
+  case stdout_setup::PATH: dup2(open(setup.path, O_WRONLY), STDOUT_FILENO); break;
+  case stdout_setup::BROKEN_PIPE:
+    if (pipe(broken) == 0) {
+      dup2(broken[1], STDOUT_FILENO);
+      close(broken[0]);
+      close(broken[1]);
+    }
+    break;
+  }
+}
+
+run_result run_miictl(const std::vector<std::string> &args, const std::vector<std::string> &env, int timeout_s,
+                      const stdout_setup &setup) {
   std::vector<std::string> cmd = command_line(args);
   std::vector<std::string> envs = environment(env);
   std::vector<char *> argv = pointers(cmd);
@@ -89,11 +109,11 @@ run_result run_miictl(const std::vector<std::string> &args, const std::vector<st
   int out[2];
   int err[2];
   if (pipe(out) != 0 || pipe(err) != 0) {
-    return {"", "pipe failed", -1};
+    return {"", "pipe failed", -1, 0};
   }
   pid_t pid = fork();
   if (pid == 0) {
-    dup2(out[1], STDOUT_FILENO);
+    set_up_stdout(setup, out[1]);
     dup2(err[1], STDERR_FILENO);
     for (int fd : {out[0], out[1], err[0], err[1]}) {
       close(fd);
@@ -103,7 +123,7 @@ run_result run_miictl(const std::vector<std::string> &args, const std::vector<st
   }
   close(out[1]);
   close(err[1]);
-  run_result r = {"", "", -1};
+  run_result r = {"", "", -1, 0};
   bool finished = drain(out[0], err[0], r, std::time(nullptr) + timeout_s);
   close(out[0]);
   close(err[0]);
@@ -114,6 +134,9 @@ run_result run_miictl(const std::vector<std::string> &args, const std::vector<st
   waitpid(pid, &wstatus, 0);
   if (finished && WIFEXITED(wstatus)) {
     r.status = WEXITSTATUS(wstatus);
+  }
+  if (finished && WIFSIGNALED(wstatus)) {
+    r.signal = WTERMSIG(wstatus);
   }
   return r;
 }

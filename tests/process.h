@@ -8,6 +8,15 @@ struct run_result {
   std::string out;
   std::string err;
   int status; // exit status, or -1 if it did not exit by itself in time
+  int signal; // the signal that ended it, or 0
+};
+
+// Where the tool's standard output goes instead of being captured.
+struct stdout_setup {
+  enum kind { CAPTURED, CLOSED, PATH, BROKEN_PIPE };
+  kind to = CAPTURED;          // BROKEN_PIPE: a pipe whose reading end is already closed
+  const char *path = nullptr;  // PATH: opened for writing, e.g. /dev/full
+  bool ignore_sigpipe = false; // started with SIGPIPE ignored (else with the default action)
 };
 
 // The path the tool is started under (its argv[0]).
@@ -17,4 +26,4 @@ const char *miictl_path();
 // without any MII_SIM_* variable of the caller's. A process still running
 // after `timeout_s` seconds is killed and reported with status -1.
 run_result run_miictl(const std::vector<std::string> &args, const std::vector<std::string> &env = {},
-                      int timeout_s = 30);
+                      int timeout_s = 30, const stdout_setup &out = {});
