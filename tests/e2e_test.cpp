@@ -1,5 +1,6 @@
 // The built tool against the simulated board, compared byte for byte with
 // what a script reading its output and exit status would see.
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -50,9 +51,9 @@ protected:
   void TearDown() override { std::system(("rm -rf " + dir).c_str()); }
 
   // Runs the tool on the board file holding `text`, tracing every access.
-  run_result run(const std::string &text, const std::vector<std::string> &args) {
+  run_result run(const std::string &text, const std::vector<std::string> &args, const stdout_setup &out = {}) {
     std::ofstream(board) << text;
-    return run_miictl(args, {"MII_SIM_BOARD=" + board, "MII_SIM_TRACE=" + trace});
+    return run_miictl(args, {"MII_SIM_BOARD=" + board, "MII_SIM_TRACE=" + trace}, out);
   }
 
   std::string slurp(const std::string &path) {
@@ -187,6 +188,60 @@ TEST_F(e2e, failures_are_reported_with_the_library_reason) {
   };
   for (const auto &c : cases) {
     expect_run(run(BOARD + c.extra, c.args), c.out, c.err, c.status);
+  }
+}
+
+// Standard output closed, full, or a pipe nobody reads: the tool pays no
+// heed to failed writes, so the exit status is the operation's own and
+// complaints still reach standard error. The only other end is the
+// ordinary SIGPIPE; never a hang, a crash or a sanitizer report.
+TEST_F(e2e, output_that_cannot_be_written_leaves_the_exit_status_alone) {
+  const stdout_setup closed = {stdout_setup::CLOSED};
+  const stdout_setup full = {stdout_setup::PATH, "/dev/full"};
+  const stdout_setup broken = {stdout_setup::BROKEN_PIPE};
+  const stdout_setup broken_ignored = {stdout_setup::BROKEN_PIPE, nullptr, true};
+  const std::vector<std::string> dump = {"-o", "read-lut-all", "-n", "eth0"};
+  const std::vector<std::string> one = {"-o", "read-lut-one", "-i", "55", "-n", "eth0"};
+  const std::vector<std::string> seek = {"-o", "seek-for-mac", "-m", "00:11:22:33:44:55", "-n", "eth0"};
+  const char *timed_out = "error writing register\n: Connection timed out\n";
+  const struct {
+    const char *fault; // on the small board; nullptr: the demo board
+    std::vector<std::string> args;
+    stdout_setup out;
+    int status; // -1: ended by `signal`
+    int signal;
+    const char *err;
+  } cases[] = {
+      {nullptr, dump, closed, 0, 0, ""},
+      {nullptr, dump, full, 0, 0, ""},
+      {nullptr, {"-V", "-o", "read-lut-all", "-n", "eth0"}, full, 0, 0, ""}, // some 20 KiB, many failed writes
+      {nullptr, one, closed, 0, 0, ""},
+      {nullptr, one, full, 0, 0, ""},
+      {nullptr, {"-o", "phy-status", "-n", "eth0"}, full, 0, 0, ""},
+      {nullptr, {"-x"}, full, 0, 0, "invalid option -- 'x'\n"},
+      {nullptr, seek, closed, 3, 0, ""},
+      {"busy forever\n", one, closed, 1, 0, timed_out},
+      {"busy forever\n", one, full, 1, 0, timed_out},
+      {"busy forever\n", seek, full, 255, 0, ""},
+      {"busy forever\n", seek, broken_ignored, 255, 0, ""},
+      {"busy forever\n", seek, broken, -1, SIGPIPE, ""}, // "-1" is written on the way out
+      {nullptr, dump, broken, -1, SIGPIPE, ""},
+      {nullptr, dump, broken_ignored, 0, 0, ""},
+      {nullptr, {"-o", "vlan-status", "-n", "eth0"}, broken, 0, 0, ""},
+  };
+  for (const auto &c : cases) {
+    const char *to[] = {"captured", "closed", "a file", "a broken pipe"};
+    SCOPED_TRACE(c.args[c.args.size() > 2 ? 1 : 0] + " with stdout " + to[c.out.to] +
+                 (c.out.ignore_sigpipe ? ", SIGPIPE ignored" : "") + (c.fault ? ", " + std::string(c.fault) : ""));
+    run_result r = c.fault ? run(BOARD + c.fault, c.args, c.out) : run_miictl(c.args, {}, c.out);
+    EXPECT_EQ(r.status, c.status);
+    EXPECT_EQ(r.signal, c.signal);
+    EXPECT_EQ(r.out, "");
+    if (c.args[0] == "-x") {
+      EXPECT_EQ(r.err, miictl_path() + std::string(": ") + c.err);
+    } else {
+      EXPECT_EQ(r.err, c.err);
+    }
   }
 }
 

@@ -27,6 +27,7 @@ std::map<reg_key, uint16_t> registers;
 std::map<reg_key, std::deque<uint16_t>> scripts;
 std::vector<fault> faults;
 std::vector<fake_access> log;
+void (*write_hook)(uint16_t, int, uint16_t) = nullptr;
 
 const fault *find_fault(bool write, uint16_t phy, int reg) {
   int position = static_cast<int>(log.size());
@@ -45,6 +46,7 @@ void fake_reset() {
   scripts.clear();
   faults.clear();
   log.clear();
+  write_hook = nullptr;
 }
 
 void fake_set(uint16_t phy, int reg, uint16_t value) { registers[{phy, reg}] = value; }
@@ -60,6 +62,8 @@ void fake_fail_at(int position, int status, int err, bool store, uint16_t stored
 void fake_fail_reg(bool write, uint16_t phy, int reg, int status, int err) {
   faults.push_back({-1, write, phy, reg, status, err, false, 0});
 }
+
+void fake_on_write(void (*hook)(uint16_t phy, int reg, uint16_t value)) { write_hook = hook; }
 
 const std::vector<fake_access> &fake_log() { return log; }
 
@@ -100,6 +104,9 @@ extern "C" int mdio_read(const char * /*nic*/, uint16_t phy, int reg, uint16_t *
 extern "C" int mdio_write(const char * /*nic*/, uint16_t phy, int reg, uint16_t value) {
   const fault *f = find_fault(true, phy, reg);
   log.push_back({true, phy, reg, value, f ? f->status : 0});
+  if (write_hook) {
+    write_hook(phy, reg, value);
+  }
   if (f) {
     errno = f->err;
     return f->status;

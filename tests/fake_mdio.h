@@ -14,7 +14,7 @@ struct fake_access {
   int status;
 };
 
-// All registers 0, no scripts, no faults, empty log.
+// All registers 0, no scripts, no faults, no write hook, empty log.
 void fake_reset();
 
 // What every read of the register returns once its script (if any) is used
@@ -31,6 +31,11 @@ void fake_fail_at(int position, int status, int err, bool store = false, uint16_
 
 // Every access of this kind to phy/reg fails like fake_fail_at.
 void fake_fail_reg(bool write, uint16_t phy, int reg, int status, int err);
+
+// Called after every write is logged, failed or not (the bus carried it;
+// only its report failed), so a test can model a board that reacts to
+// writes with fake_set and fake_script. nullptr removes it.
+void fake_on_write(void (*hook)(uint16_t phy, int reg, uint16_t value));
 
 const std::vector<fake_access> &fake_log();
 

@@ -1,10 +1,13 @@
 #include "tests/process.h"
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 const char *miictl_path() { return MIICTL_PATH; }
 
@@ -44,9 +47,28 @@ std::string slurp(FILE *file) {
   return text;
 }
 
+// Points the child's standard output where `setup` says; returns the
+// parent's end of a broken pipe to close after the start, or -1.
+int set_up_stdout(const stdout_setup &setup, FILE *captured, posix_spawn_file_actions_t *actions) {
+  int broken[2] = {-1, -1};
+  switch (setup.to) {
+  case stdout_setup::CAPTURED: posix_spawn_file_actions_adddup2(actions, fileno(captured), 1); break;
+  case stdout_setup::CLOSED: posix_spawn_file_actions_addclose(actions, 1); break;
+  case stdout_setup::PATH: posix_spawn_file_actions_addopen(actions, 1, setup.path, O_WRONLY, 0); break;
+  case stdout_setup::BROKEN_PIPE:
+    if (pipe(broken) == 0) {
+      close(broken[0]);
+      posix_spawn_file_actions_adddup2(actions, broken[1], 1);
+    }
+    break;
+  }
+  return broken[1];
+}
+
 } // namespace
 
-run_result run_miictl(const std::vector<std::string> &args, const std::vector<std::string> &env) {
+run_result run_miictl(const std::vector<std::string> &args, const std::vector<std::string> &env,
+                      const stdout_setup &setup) {
   std::vector<std::string> cmd = command_line(args);
   std::vector<std::string> envs;
   for (char **e = environ; *e != nullptr; e++) {
@@ -62,12 +84,28 @@ run_result run_miictl(const std::vector<std::string> &args, const std::vector<st
   FILE *err = std::tmpfile();
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, fileno(out), 1);
+  int pipe_end = set_up_stdout(setup, out, &actions);
   posix_spawn_file_actions_adddup2(&actions, fileno(err), 2);
+  // The child inherits an ignored SIGPIPE; otherwise it gets the default.
+  posix_spawnattr_t attr;
+  posix_spawnattr_init(&attr);
+  sigset_t sigpipe;
+  sigemptyset(&sigpipe);
+  sigaddset(&sigpipe, SIGPIPE);
+  posix_spawnattr_setsigdefault(&attr, &sigpipe);
+  posix_spawnattr_setflags(&attr, setup.ignore_sigpipe ? 0 : POSIX_SPAWN_SETSIGDEF);
+  void (*saved)(int) = std::signal(SIGPIPE, SIG_IGN);
+
   pid_t pid = 0;
   int wstatus = 0;
-  bool ran = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0 &&
-             waitpid(pid, &wstatus, 0) == pid && WIFEXITED(wstatus);
+  bool started = posix_spawn(&pid, argv[0], &actions, &attr, argv.data(), envp.data()) == 0;
+  std::signal(SIGPIPE, saved);
+  if (pipe_end >= 0) {
+    close(pipe_end);
+  }
   posix_spawn_file_actions_destroy(&actions);
-  return {slurp(out), slurp(err), ran ? WEXITSTATUS(wstatus) : -1};
+  posix_spawnattr_destroy(&attr);
+  bool waited = started && waitpid(pid, &wstatus, 0) == pid;
+  return {slurp(out), slurp(err), waited && WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1,
+          waited && WIFSIGNALED(wstatus) ? WTERMSIG(wstatus) : 0};
 }
