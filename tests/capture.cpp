@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <unistd.h>
 
+#include "tests/exit_trap.h"
+
 namespace {
 
 struct redirect {
@@ -47,4 +49,20 @@ captured capture_end(int status) {
   std::fflush(stdout);
   std::fflush(stderr);
   return {end(out_redirect), end(err_redirect), status};
+}
+
+captured run_tool(std::vector<std::string> args) {
+  args.insert(args.begin(), "miictl");
+  std::vector<char *> argv;
+  argv.reserve(args.size() + 1);
+  for (std::string &a : args) {
+    argv.push_back(a.data());
+  }
+  argv.push_back(nullptr);
+  bool exited = false;
+  capture_begin();
+  int status = exit_trap_cli_main(static_cast<int>(args.size()), argv.data(), &exited);
+  captured shown = capture_end(status);
+  shown.exited = exited;
+  return shown;
 }
