@@ -200,24 +200,18 @@ TEST_F(e2e, output_that_cannot_be_written_leaves_the_exit_status_alone) {
       {nullptr, dump, closed, 0, 0, ""},
       {nullptr, dump, full, 0, 0, ""},
       {nullptr, {"-V", "-o", "read-lut-all", "-n", "eth0"}, full, 0, 0, ""}, // some 20 KiB, many failed writes
-      {nullptr, one, closed, 0, 0, ""},
       {nullptr, one, full, 0, 0, ""},
-      {nullptr, {"-o", "phy-status", "-n", "eth0"}, full, 0, 0, ""},
       {nullptr, {"-x"}, full, 0, 0, "invalid option -- 'x'\n"},
       {nullptr, seek, closed, 3, 0, ""},
       {"busy forever\n", one, closed, 1, 0, timed_out},
-      {"busy forever\n", one, full, 1, 0, timed_out},
-      {"busy forever\n", seek, full, 255, 0, ""},
       {"busy forever\n", seek, broken_ignored, 255, 0, ""},
       {"busy forever\n", seek, broken, -1, SIGPIPE, ""}, // "-1" is written on the way out
       {nullptr, dump, broken, -1, SIGPIPE, ""},
       {nullptr, dump, broken_ignored, 0, 0, ""},
-      {nullptr, {"-o", "vlan-status", "-n", "eth0"}, broken, 0, 0, ""},
   };
   for (const auto &c : cases) {
-    const char *to[] = {"captured", "closed", "a file", "a broken pipe"};
-    SCOPED_TRACE(c.args[c.args.size() > 2 ? 1 : 0] + " with stdout " + to[c.out.to] +
-                 (c.out.ignore_sigpipe ? ", SIGPIPE ignored" : "") + (c.fault ? ", " + std::string(c.fault) : ""));
+    SCOPED_TRACE(testing::Message() << c.args[c.args.size() > 2 ? 1 : 0] << " stdout " << c.out.to << " "
+                                    << c.out.ignore_sigpipe << (c.fault ? c.fault : ""));
     run_result r = c.fault ? run(BOARD + c.fault, c.args, c.out) : run_miictl(c.args, {}, c.out);
     EXPECT_EQ(r.status, c.status);
     EXPECT_EQ(r.signal, c.signal);
