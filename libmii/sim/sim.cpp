@@ -270,7 +270,7 @@ __attribute__((format(printf, 2, 3))) static bool sim_fail(const sim_parser *p, 
   char msg[160];
   va_list ap;
   va_start(ap, fmt);
-  std::vsnprintf(msg, sizeof msg, fmt, ap);
+  std::vsnprintf(msg, sizeof msg, fmt, ap); // NOLINT(clang-analyzer-valist.Uninitialized): started just above
   va_end(ap);
   std::fprintf(stderr, "libmii-sim: %s:%d: %s\n", p->path, p->line, msg);
   return false;
