@@ -4,12 +4,12 @@
 // the board as __real_mdio_*, and for exit (tests/exit_trap.h).
 //
 // Input: a byte N (argument count, mod 17), N NUL-terminated arguments, then
-// a tape deciding each access in turn. A tape byte c: c % 8 == 4 leaves the
-// switch busy for good, 5 gives a read the next two tape bytes as its value,
-// 6 fails the access with status 1 + (c >> 3 & 15), 7 with the negative of
-// that, and a failed read with c & 0x80 still stores the next two bytes.
-// Other bytes, and the end of the tape, let the access go to the board; a
-// failed access does not reach it.
+// a tape deciding each access in turn. A tape byte c: c % 8 == 4 keeps the
+// switch busy until the next read command, 5 gives a read the next two bytes
+// as its value, 6 fails the access with status 1 + (c >> 3 & 15), 7 with the
+// negative of that, and a failed read with c & 0x80 still stores the next
+// two bytes. Other bytes, and the end of the tape, let the access go to the
+// board; a failed access does not reach it.
 //
 // Rules checked besides the sanitizers': PHY 0 register 19 is written only
 // right after a successful read of it showing the enable bit clear, with that
@@ -32,7 +32,7 @@ static constexpr int MAX_ARGS = 16;
 
 static const uint8_t *tape = nullptr;
 static const uint8_t *tape_end = nullptr;
-static bool stuck = false; // the switch stays busy
+static bool stuck = false; // the switch stays busy until the next read command
 static int polls = 0;      // status reads since the last read command
 static int cfg_read = -1;  // what the last access read from PHY 0 register 19 if the enable bit was clear, else -1
 
@@ -85,6 +85,7 @@ extern "C" int __wrap_mdio_write(const char *nic, uint16_t phy, int reg, uint16_
          (is_cfg(phy, reg) ? cfg_read >= 0 && value == (cfg_read | LOOKUP_READ_ENABLE) : cfg_read < 0));
   cfg_read = -1;
   polls = is_ctrl(phy, reg) ? 0 : polls;
+  stuck = stuck && !is_ctrl(phy, reg);
   int status = status_for(take());
   errno = status != 0 ? EIO : errno;
   return status != 0 ? status : __real_mdio_write(nic, phy, reg, value);
@@ -110,7 +111,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   }
   tape = data;
   tape_end = end;
-  stuck = false;
   polls = 0;
   board_reset();
 
