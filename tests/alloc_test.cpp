@@ -28,12 +28,10 @@ TEST(heap, no_operation_allocates) {
     int status;   // the board answered (eth1: it refused)
     bool enables; // the run set the lookup read enable bit
   } cases[] = {{"-o read-lut-all -n eth0", 0, true},
-               {"-V -o read-lut-all -n eth0", 0, true},
                {"-o read-lut-one -i 55 -n eth0", 0, true},
                {"-o seek-for-mac -m 00:11:22:33:44:55 -n eth0", 3, true},
                {"-o phy-status -n eth0", 0, false},
                {"-o read-lut-one -n eth1", 1, false},
-               {"-o phy-status -n eth1", 1, false},
                {"-o read-lut-all", 1, false},
                {"-x", 0, false}};
   unsetenv("MII_SIM_BOARD"); // the demo board
