@@ -1,6 +1,7 @@
 #include "tests/capture.h"
 
 #include <cstdio>
+#include <sstream>
 #include <unistd.h>
 
 #include "tests/exit_trap.h"
@@ -65,4 +66,13 @@ captured run_tool(std::vector<std::string> args) {
   captured shown = capture_end(status);
   shown.exited = exited;
   return shown;
+}
+
+std::vector<std::string> split_args(const char *line) {
+  std::istringstream in(line);
+  std::vector<std::string> words;
+  for (std::string word; in >> word;) {
+    words.push_back(word);
+  }
+  return words;
 }

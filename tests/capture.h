@@ -22,6 +22,9 @@ template <typename F> captured capture(F fn) {
   return capture_end(status);
 }
 
+// "-o read-lut-one -n eth0" as separate words.
+std::vector<std::string> split_args(const char *line);
+
 // Runs the whole tool on `args` (the program name is added); an exit()
 // comes back here (the binary is linked with --wrap=exit).
 captured run_tool(std::vector<std::string> args);

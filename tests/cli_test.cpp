@@ -21,88 +21,74 @@ constexpr const char *USAGE =
 constexpr const char *INVALID = "one of the arguments is invalid\n";
 
 // Runs the tool on the demo board with lookup reading enabled.
-captured run(const std::vector<std::string> &args) {
+captured run(const char *args) {
   fake_reset(FAKE_ENABLED_CFG);
-  return run_tool(args);
+  return run_tool(split_args(args));
 }
 
-struct cli_case {
-  std::vector<std::string> args;
-  std::string out;
-  std::string err;
-  int status;
-  bool touches_bus;
-};
-
-class command_line : public testing::TestWithParam<cli_case> {};
-
-TEST_P(command_line, prints_and_exits_as_scripts_expect) {
-  const cli_case &c = GetParam();
-  captured r = run(c.args);
-  EXPECT_EQ(r.out, c.out);
-  EXPECT_EQ(r.err, c.err);
-  EXPECT_EQ(r.status, c.status);
-  EXPECT_EQ(!fake_log().empty(), c.touches_bus);
+TEST(command_line, prints_and_exits_as_scripts_expect) {
+  const std::string raw = "0x0000000000000000\n"; // entry 0 of the demo board
+  const std::string dbg = "DBG oper: 5 nic: eth0 phyid: 0x";
+  const struct {
+    const char *args;
+    std::string out;
+    std::string err;
+    int status;
+    bool touches_bus;
+  } cases[] = {
+      {"", INVALID, "", 1, false},
+      {"-o phy-status", INVALID, "", 1, false},
+      {"-n eth0", INVALID, "", 1, false},
+      {"-o bogus -n eth0", INVALID, "", 1, false},
+      {"-o Read-Lut-One -n eth0", INVALID, "", 1, false},
+      {"-o read-lut-one -o bogus -n eth0", raw, "", 0, true},
+      {"-o vlan-status -o read-lut-one -n eth0", raw, "", 0, true},
+      {"-n eth0 -o read-lut-one -h", USAGE, "", 0, false},
+      {"-h -o read-lut-one -n eth0", USAGE, "", 0, false},
+      {"-o read-lut-one -n eth0 -?", USAGE, "", 0, false},
+      {"-o read-lut-all -n eth0 -V -h", USAGE, "", 0, false},
+      {"-x", USAGE, "miictl: invalid option -- 'x'\n", 0, false},
+      {"-o vlan-status -n", USAGE, "miictl: option requires an argument -- 'n'\n", 0, false},
+      {"-o vlan-status -n eth0 -m", USAGE, "miictl: option requires an argument -- 'm'\n", 0, false},
+      {"-V -p 0x25 -o vlan-status -n eth0", dbg + "0005 \n", "", 0, false},
+      {"-V -o vlan-status -n eth0", dbg + "ffff \n", "", 0, false},
+      {"-V -p ffffffffff -o vlan-status -n eth0", dbg + "001f \n", "", 0, false},
+      {"foo -o vlan-status bar -n eth0", "", "", 0, false},
+      {"-o -n eth0", INVALID, "", 1, false},
+      {"-o vlan-status -- -n eth0", INVALID, "", 1, false},
+      {"-o vlan-status -n eth0 -- -h", "", "", 0, false},
+      {"-n -o -o vlan-status", "", "", 0, false},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.args);
+    captured r = run(c.args);
+    EXPECT_EQ(r.out, c.out);
+    EXPECT_EQ(r.err, c.err);
+    EXPECT_EQ(r.status, c.status);
+    EXPECT_EQ(!fake_log().empty(), c.touches_bus);
+  }
 }
-
-const std::string RAW = "0x0000000000000000\n"; // entry 0 of the demo board
-
-INSTANTIATE_TEST_SUITE_P(
-    cases, command_line,
-    testing::Values(
-        cli_case{{}, INVALID, "", 1, false}, cli_case{{"-o", "phy-status"}, INVALID, "", 1, false},
-        cli_case{{"-n", "eth0"}, INVALID, "", 1, false}, cli_case{{"-o", "bogus", "-n", "eth0"}, INVALID, "", 1, false},
-        cli_case{{"-o", "Read-Lut-One", "-n", "eth0"}, INVALID, "", 1, false},
-        cli_case{{"-o", "read-lut-one", "-o", "bogus", "-n", "eth0"}, RAW, "", 0, true},
-        cli_case{{"-o", "vlan-status", "-o", "read-lut-one", "-n", "eth0"}, RAW, "", 0, true},
-        cli_case{{"-n", "eth0", "-o", "read-lut-one", "-h"}, USAGE, "", 0, false},
-        cli_case{{"-h", "-o", "read-lut-one", "-n", "eth0"}, USAGE, "", 0, false},
-        cli_case{{"-o", "read-lut-one", "-n", "eth0", "-?"}, USAGE, "", 0, false},
-        cli_case{{"-x"}, USAGE, "miictl: invalid option -- 'x'\n", 0, false},
-        cli_case{{"-o", "vlan-status", "-n"}, USAGE, "miictl: option requires an argument -- 'n'\n", 0, false},
-        cli_case{
-            {"-o", "vlan-status", "-n", "eth0", "-m"}, USAGE, "miictl: option requires an argument -- 'm'\n", 0, false},
-        cli_case{{"-V", "-p", "0x25", "-o", "vlan-status", "-n", "eth0"},
-                 "DBG oper: 5 nic: eth0 phyid: 0x0005 \n",
-                 "",
-                 0,
-                 false},
-        cli_case{{"-V", "-o", "vlan-status", "-n", "eth0"}, "DBG oper: 5 nic: eth0 phyid: 0xffff \n", "", 0, false},
-        cli_case{{"-V", "-p", "ffffffffff", "-o", "vlan-status", "-n", "x"},
-                 "DBG oper: 5 nic: x phyid: 0x001f \n",
-                 "",
-                 0,
-                 false},
-        cli_case{{"foo", "-o", "vlan-status", "bar", "-n", "eth0"}, "", "", 0, false},
-        cli_case{{"-o", "-n", "eth0"}, INVALID, "", 1, false},
-        cli_case{{"-o", "vlan-status", "--", "-n", "eth0"}, INVALID, "", 1, false},
-        cli_case{{"-o", "vlan-status", "-n", "eth0", "--", "-h"}, "", "", 0, false},
-        cli_case{{"-n", "-o", "-o", "vlan-status"}, "", "", 0, false},
-        cli_case{{"-o", "read-lut-all", "-n", "eth0", "-V", "-h"}, USAGE, "", 0, false}));
 
 // The index reaches the switch as the address word of its low ten bits.
-struct index_case {
-  std::vector<std::string> index_args;
-  const char *address_write;
-};
-
-class index_option : public testing::TestWithParam<index_case> {};
-
-TEST_P(index_option, selects_the_entry_from_its_low_ten_bits) {
-  std::vector<std::string> args = GetParam().index_args;
-  args.insert(args.end(), {"-o", "read-lut-one", "-n", "eth0"});
-  run(args);
-  ASSERT_GE(fake_log_words().size(), 2U);
-  EXPECT_EQ(fake_log_words()[1], GetParam().address_write); // right after the enable step's read
+TEST(index_option, selects_the_entry_from_its_low_ten_bits) {
+  const struct {
+    const char *index_args;
+    const char *address_write;
+  } cases[] = {{"", "W 7 18 0x0000"},
+               {"-i 55", "W 7 18 0x5500"},
+               {"-i 0x401", "W 7 18 0x0100"},
+               {"-i 3ff", "W 7 18 0xff03"},
+               {"-i 12zz", "W 7 18 0x1200"},
+               {"-i -1", "W 7 18 0xff03"},
+               {"-i fffffffff", "W 7 18 0xff03"},
+               {"-i -fffffffff", "W 7 18 0x0000"},
+               {"-i 1 -i 2", "W 7 18 0x0200"}};
+  for (const auto &c : cases) {
+    run((std::string(c.index_args) + " -o read-lut-one -n eth0").c_str());
+    ASSERT_GE(fake_log_words().size(), 2U);
+    EXPECT_EQ(fake_log_words()[1], c.address_write) << c.index_args; // right after the enable step's read
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    cases, index_option,
-    testing::Values(index_case{{}, "W 7 18 0x0000"}, index_case{{"-i", "55"}, "W 7 18 0x5500"},
-                    index_case{{"-i", "0x401"}, "W 7 18 0x0100"}, index_case{{"-i", "3ff"}, "W 7 18 0xff03"},
-                    index_case{{"-i", "12zz"}, "W 7 18 0x1200"}, index_case{{"-i", "-1"}, "W 7 18 0xff03"},
-                    index_case{{"-i", "fffffffff"}, "W 7 18 0xff03"}, index_case{{"-i", "-fffffffff"}, "W 7 18 0x0000"},
-                    index_case{{"-i", "1", "-i", "2"}, "W 7 18 0x0200"}));
 
 TEST(hex_argument, parses_like_strtol_base_16_clamped_to_32_bits) {
   const struct {
@@ -153,7 +139,7 @@ TEST(mac_option, fills_bytes_last_field_first) {
 
 TEST(verbose_read_lut_one, prints_debug_enable_message_and_raw_line_twice_in_order) {
   fake_reset();
-  captured r = run_tool({"-V", "-o", "read-lut-one", "-i", "55", "-n", "eth0"});
+  captured r = run_tool(split_args("-V -o read-lut-one -i 55 -n eth0"));
   EXPECT_EQ(r.out, "DBG oper: 1 nic: eth0 phyid: 0xffff \nenabling lookup reading\n0x0003554433221100\n"
                    "0x0003554433221100\n");
   EXPECT_EQ(r.status, 0);
