@@ -54,6 +54,19 @@ function(elf_dynsym_lines out file name)
   set(${out} "${found}" PARENT_SCOPE)
 endfunction()
 
+# mdio_read and mdio_write each appear once among the dynamic symbols of
+# `file`, by their plain C names with no symbol version, in the section
+# `section` (a regex: UND for an import); `what` names it in the message.
+function(check_mdio_symbols file section what)
+  foreach(symbol mdio_read mdio_write)
+    elf_dynsym_lines(lines "${file}" ${symbol})
+    if(NOT lines MATCHES "^FUNC GLOBAL DEFAULT ${section} ${symbol}$")
+      contract_fail("${file}: dynamic symbols for ${symbol} are [${lines}], expected one ${what}, "
+                    "unversioned, unmangled FUNC GLOBAL DEFAULT ${symbol}")
+    endif()
+  endforeach()
+endfunction()
+
 # The program's side of the board's ABI: it needs libmii.so and the C library
 # and nothing else, imports mdio_read and mdio_write by their plain C names
 # with no symbol version, has no RPATH, and has a RUNPATH exactly
@@ -68,13 +81,7 @@ function(check_program file runpath)
   if(NOT needed STREQUAL "libc.so.6;libmii.so")
     contract_fail("${file}: NEEDED is [${needed}], expected exactly libmii.so and libc.so.6")
   endif()
-  foreach(symbol mdio_read mdio_write)
-    elf_dynsym_lines(lines "${file}" ${symbol})
-    if(NOT lines STREQUAL "FUNC GLOBAL DEFAULT UND ${symbol}")
-      contract_fail("${file}: dynamic symbols for ${symbol} are [${lines}], expected one undefined, "
-                    "unversioned, unmangled FUNC GLOBAL DEFAULT UND ${symbol}")
-    endif()
-  endforeach()
+  check_mdio_symbols("${file}" "UND" "undefined")
   elf_dynamic(rpath "${file}" RPATH)
   if(NOT rpath STREQUAL "")
     contract_fail("${file}: has RPATH [${rpath}]")
@@ -100,13 +107,7 @@ function(check_library file)
   if(NOT soname STREQUAL "libmii.so")
     contract_fail("${file}: SONAME is [${soname}], expected libmii.so")
   endif()
-  foreach(symbol mdio_read mdio_write)
-    elf_dynsym_lines(lines "${file}" ${symbol})
-    if(NOT lines MATCHES "^FUNC GLOBAL DEFAULT [0-9]+ ${symbol}$")
-      contract_fail("${file}: dynamic symbols for ${symbol} are [${lines}], expected one defined, "
-                    "unversioned, unmangled FUNC GLOBAL DEFAULT ${symbol}")
-    endif()
-  endforeach()
+  check_mdio_symbols("${file}" "[0-9]+" "defined")
 endfunction()
 
 # The installed files under `root`, relative to it, sorted.
