@@ -220,6 +220,7 @@ TEST(fault_matrix, phy_report_stops_on_a_positive_status_only) {
   fake_reset();
   outcome healthy = run(PHY_STATUS);
   ASSERT_EQ(healthy.shown.status, 0);
+  ASSERT_EQ(healthy.shown.out, DEMO_PHYS);
   ASSERT_EQ(healthy.log.size(), 18U);
   for (size_t k = 0; k < healthy.log.size(); k++) {
     auto phy = static_cast<uint16_t>(k / 2);

@@ -1,7 +1,6 @@
 // The switch's indirect table read as the bus sees it, and how entries are
 // shown.
 #include <algorithm>
-#include <cerrno>
 #include <gtest/gtest.h>
 #include <sstream>
 #include <string>
@@ -75,19 +74,6 @@ TEST(lut_read, waits_while_busy_then_reads_the_data) {
   EXPECT_EQ(std::count(log.begin(), log.end(), "R 7 16"), 4);
   EXPECT_EQ(log.size(), 3U + 4U + 4U);
   EXPECT_EQ(entry.lo, 0x33221100U);
-}
-
-TEST(lut_read, switch_that_stays_busy_times_out_without_reading_data) {
-  fake_reset(FAKE_ENABLED_CFG);
-  fake_set(7, 16, LUT_CTRL_BUSY);
-  lut_entry entry = {1, 2};
-  errno = 0;
-  EXPECT_EQ(lut_read_entry("eth0", 0, &entry), ETIMEDOUT);
-  EXPECT_EQ(errno, ETIMEDOUT);
-  EXPECT_EQ(fake_log().size(), 3U + LUT_BUSY_POLL_LIMIT);
-  EXPECT_EQ(fake_log_words().back(), "R 7 16");
-  EXPECT_EQ(entry.lo, 1U);
-  EXPECT_EQ(entry.hi, 2U);
 }
 
 TEST(lut_print, shows_mac_port_and_raw_words) {
