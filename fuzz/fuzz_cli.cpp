@@ -1,7 +1,7 @@
 // The whole tool on an argument vector, register values and faults from the
 // input, in front of the simulated board (libmii.so). Linked with --wrap for
 // mdio_read and mdio_write, whose calls from the tool come here and go on to
-// the board as __real_mdio_*, and for exit (tests/exit_trap.h).
+// the board as __real_mdio_*, and for exit (fuzz/exit_trap.h).
 //
 // Input: a byte N (argument count, mod 17), N NUL-terminated arguments, then
 // a tape deciding each access in turn. A tape byte c: c % 8 == 4 keeps the
@@ -22,8 +22,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "fuzz/exit_trap.h"
 #include "lut/lut.h"
-#include "tests/exit_trap.h"
 
 extern "C" int __real_mdio_read(const char *nic, uint16_t phy, int reg, uint16_t *value); // NOLINT
 extern "C" int __real_mdio_write(const char *nic, uint16_t phy, int reg, uint16_t value); // NOLINT

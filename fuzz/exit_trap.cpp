@@ -1,4 +1,4 @@
-#include "tests/exit_trap.h"
+#include "fuzz/exit_trap.h"
 
 #include <csetjmp>
 
