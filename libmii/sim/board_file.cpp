@@ -99,28 +99,6 @@ static bool sim_parse_line(const sim_parser *p, const char *line) {
   return sim_fail(p, "unknown directive '%.*s'", sim_quote_len(t[0]), t[0].data());
 }
 
-static bool sim_parse_file(sim_parser *p, FILE *f) {
-  char line[SIM_LINE_MAX + 2];
-  int got = 0;
-  while ((got = sim_read_line(f, line)) != SIM_LINE_END) {
-    p->line++;
-    if (got == SIM_LINE_LONG) {
-      return sim_fail(p, "line longer than %d characters", SIM_LINE_MAX);
-    }
-    if (got == SIM_LINE_NUL) {
-      return sim_fail(p, "NUL byte in line");
-    }
-    if (!sim_parse_line(p, line)) {
-      return false;
-    }
-  }
-  if (std::ferror(f)) {
-    std::fprintf(stderr, "libmii-sim: %s: %s\n", p->path, std::strerror(errno));
-    return false;
-  }
-  return true;
-}
-
 bool sim_load_file(const char *path) {
   if (std::strlen(path) >= sizeof sim_rn.path) {
     std::fprintf(stderr, "libmii-sim: %.64s...: %s\n", path, std::strerror(ENAMETOOLONG));
@@ -128,13 +106,16 @@ bool sim_load_file(const char *path) {
   }
   std::memcpy(sim_rn.path, path, std::strlen(path) + 1);
   sim_rn.from_file = true;
-  FILE *f = std::fopen(path, "r");
+  FILE *f = sim_open(path);
   if (f == nullptr) {
-    std::fprintf(stderr, "libmii-sim: %s: %s\n", path, std::strerror(errno));
     return false;
   }
   sim_parser p = {path, 0};
-  bool ok = sim_parse_file(&p, f);
+  char line[SIM_LINE_MAX + 2];
+  int got = sim_next_line(&p, f, line);
+  while (got > 0) {
+    got = sim_parse_line(&p, line) ? sim_next_line(&p, f, line) : -1;
+  }
   std::fclose(f);
-  return ok;
+  return got == 0;
 }

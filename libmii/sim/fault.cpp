@@ -25,22 +25,6 @@ constexpr int SIM_KEY_STATUS = 2;
 constexpr int SIM_KEY_ERRNO = 3;
 constexpr int SIM_KEY_VALUE = 4;
 
-// A status: any int, decimal or 0x-hex after an optional sign.
-static bool sim_status(const sim_parser *p, std::string_view t, int *out) {
-  bool negative = !t.empty() && t[0] == '-';
-  std::string_view digits = t;
-  digits.remove_prefix(negative || (!t.empty() && t[0] == '+') ? 1 : 0);
-  uint64_t v = 0;
-  if (!sim_scan(digits, &v)) {
-    return sim_fail(p, "bad status '%.*s'", sim_quote_len(t), t.data());
-  }
-  if (v > (negative ? 0x80000000ULL : static_cast<uint64_t>(INT_MAX))) {
-    return sim_fail(p, "status '%.*s' out of range for an int", sim_quote_len(t), t.data());
-  }
-  *out = negative ? static_cast<int>(-static_cast<int64_t>(v)) : static_cast<int>(v);
-  return true;
-}
-
 // An errno value: a number, or one of the names in SIM_ERRNO_NAMES.
 static bool sim_errno(const sim_parser *p, std::string_view t, int *out) {
   if (!t.empty() && ((t[0] >= '0' && t[0] <= '9') || t[0] == '-' || t[0] == '+')) {
@@ -96,7 +80,7 @@ static bool sim_fault_option(const sim_parser *p, int key, std::string_view t, s
   uint32_t v = 0;
   switch (key) {
   case SIM_KEY_NTH: return sim_number(p, t, "nth", 1, 0xFFFFFFFFU, &f->nth);
-  case SIM_KEY_STATUS: return sim_status(p, t, &f->status);
+  case SIM_KEY_STATUS: return sim_signed(p, t, "status", &f->status);
   case SIM_KEY_ERRNO: return sim_errno(p, t, &f->err);
   case SIM_KEY_INDEX:
     if (!sim_number(p, t, "index", 0, SIM_LUT_ENTRIES - 1, &v)) {

@@ -1,8 +1,8 @@
 // libmii.so for a simulated board, so that miictl runs and is tested on any
 // Linux machine: the board model (demo board, plain registers, the switch's
 // lookup engine) and the two exported calls, which use the board file,
-// faults, saving and the trace. The README describes the board, its files
-// and its errors. Callers are single-threaded, like the tool.
+// faults, saving, replay and the trace. The README describes the board, its
+// files and its errors. Callers are single-threaded, like the tool.
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -10,6 +10,7 @@
 #include "libmii/sim/board.h"
 #include "libmii/sim/board_file.h"
 #include "libmii/sim/fault.h"
+#include "libmii/sim/replay.h"
 #include "libmii/sim/save.h"
 #include "libmii/sim/trace.h"
 #include "mdio/mdio.h"
@@ -18,7 +19,8 @@
 
 constexpr int SIM_UNLOADED = 0;
 constexpr int SIM_READY = 1;
-constexpr int SIM_BROKEN = 2; // the board file is unusable: every access fails
+constexpr int SIM_BROKEN = 2;    // the board file or recording is unusable: every access fails
+constexpr int SIM_REPLAYING = 3; // answers come from a recording
 
 // The built-in board, used when no board file is named.
 constexpr uint16_t SIM_DEMO_CFG = 0x0123; // lookup reads not enabled yet
@@ -74,8 +76,11 @@ static void sim_init() {
     return;
   }
   sim_board_defaults();
+  const char *replay = std::getenv("MII_SIM_REPLAY");
   const char *path = std::getenv("MII_SIM_BOARD");
-  if (path == nullptr || *path == '\0') {
+  if (replay != nullptr && *replay != '\0') {
+    sim_state = sim_replay_load(replay) ? SIM_REPLAYING : SIM_BROKEN;
+  } else if (path == nullptr || *path == '\0') {
     sim_load_demo();
     sim_state = SIM_READY;
   } else {
@@ -95,6 +100,9 @@ static void sim_refuse(sim_access *a, int err) {
 static int sim_refusal(const char *nic, uint16_t phy, int reg) {
   if (sim_state == SIM_BROKEN) {
     return EINVAL;
+  }
+  if (sim_state == SIM_REPLAYING) {
+    return 0;
   }
   if (nic == nullptr || std::strcmp(nic, sim_bd.nic) != 0) {
     return ENODEV;
@@ -181,18 +189,32 @@ static void sim_board_write(uint16_t phy, int reg, uint16_t value) {
   }
 }
 
+// Answers an access the board does not refuse: from the recording, or as
+// a fault says, or from the board.
+static void sim_answer(sim_access *a) {
+  if (sim_state == SIM_REPLAYING) {
+    sim_replay(a);
+    return;
+  }
+  const sim_fault *f = sim_fault_for(a);
+  if (f != nullptr) {
+    sim_fault_apply(a, f);
+  } else if (a->kind == SIM_READ) {
+    a->value = sim_board_read(a->phy, a->reg);
+    a->stored = true;
+  } else {
+    sim_board_write(a->phy, a->reg, a->value);
+  }
+}
+
 extern "C" SIM_EXPORT int mdio_read(const char *nic, uint16_t phy, int reg, uint16_t *value) {
   int caller_errno = errno;
   sim_access a = sim_begin(SIM_READ, nic, phy, reg, 0);
   if (!a.failed && value == nullptr) {
     sim_refuse(&a, EINVAL);
   }
-  const sim_fault *f = a.failed ? nullptr : sim_fault_for(&a);
-  if (f != nullptr) {
-    sim_fault_apply(&a, f);
-  } else if (!a.failed) {
-    a.value = sim_board_read(phy, reg);
-    a.stored = true;
+  if (!a.failed) {
+    sim_answer(&a);
   }
   if (a.stored) {
     *value = a.value;
@@ -205,11 +227,8 @@ extern "C" SIM_EXPORT int mdio_read(const char *nic, uint16_t phy, int reg, uint
 extern "C" SIM_EXPORT int mdio_write(const char *nic, uint16_t phy, int reg, uint16_t value) {
   int caller_errno = errno;
   sim_access a = sim_begin(SIM_WRITE, nic, phy, reg, value);
-  const sim_fault *f = a.failed ? nullptr : sim_fault_for(&a);
-  if (f != nullptr) {
-    sim_fault_apply(&a, f);
-  } else if (!a.failed) {
-    sim_board_write(phy, reg, value);
+  if (!a.failed) {
+    sim_answer(&a);
   }
   sim_trace(&a);
   errno = a.failed ? a.err : caller_errno;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
@@ -28,6 +29,35 @@ int sim_read_line(FILE *f, char *buf) {
   }
   buf[len] = '\0';
   return len > 0 ? SIM_LINE_OK : SIM_LINE_END;
+}
+
+FILE *sim_open(const char *path) {
+  FILE *f = std::fopen(path, "r");
+  if (f == nullptr) {
+    std::fprintf(stderr, "libmii-sim: %s: %s\n", path, std::strerror(errno));
+  }
+  return f;
+}
+
+int sim_next_line(sim_parser *p, FILE *f, char *buf) {
+  int got = sim_read_line(f, buf);
+  if (got == SIM_LINE_END) {
+    if (std::ferror(f)) {
+      std::fprintf(stderr, "libmii-sim: %s: %s\n", p->path, std::strerror(errno));
+      return -1;
+    }
+    return 0;
+  }
+  p->line++;
+  if (got == SIM_LINE_LONG) {
+    sim_fail(p, "line longer than %d characters", SIM_LINE_MAX);
+    return -1;
+  }
+  if (got == SIM_LINE_NUL) {
+    sim_fail(p, "NUL byte in line");
+    return -1;
+  }
+  return 1;
 }
 
 int sim_words(const char *line, std::string_view *w) {
@@ -90,5 +120,20 @@ bool sim_number(const sim_parser *p, std::string_view t, const char *what, uint3
                           : sim_fail(p, "%s '%.*s' out of range (%u-%u)", what, sim_quote_len(t), t.data(), lo, hi);
   }
   *out = static_cast<uint32_t>(v);
+  return true;
+}
+
+bool sim_signed(const sim_parser *p, std::string_view t, const char *what, int *out) {
+  bool negative = !t.empty() && t[0] == '-';
+  std::string_view digits = t;
+  digits.remove_prefix(negative || (!t.empty() && t[0] == '+') ? 1 : 0);
+  uint64_t v = 0;
+  if (!sim_scan(digits, &v)) {
+    return sim_fail(p, "bad %s '%.*s'", what, sim_quote_len(t), t.data());
+  }
+  if (v > (negative ? 0x80000000ULL : static_cast<uint64_t>(INT_MAX))) {
+    return sim_fail(p, "%s '%.*s' out of range for an int", what, sim_quote_len(t), t.data());
+  }
+  *out = negative ? static_cast<int>(-static_cast<int64_t>(v)) : static_cast<int>(v);
   return true;
 }

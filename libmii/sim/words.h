@@ -24,6 +24,14 @@ struct sim_parser {
 // Reads one line, newline included, into `buf` (SIM_LINE_MAX + 2 bytes).
 int sim_read_line(FILE *f, char *buf);
 
+// Opens a file to read, or reports why it cannot be read and returns nullptr.
+FILE *sim_open(const char *path);
+
+// Reads the next line to parse into `buf` (SIM_LINE_MAX + 2 bytes) and
+// counts it: 1, or 0 at the end, or -1 after reporting a line too long,
+// a NUL byte or a read error.
+int sim_next_line(sim_parser *p, FILE *f, char *buf);
+
 // Splits `line` into words up to a '#'. Returns their count, or -1 if
 // there are more than SIM_WORDS_MAX.
 int sim_words(const char *line, std::string_view *w);
@@ -40,3 +48,6 @@ int sim_quote_len(std::string_view t);
 
 // A number in [min, max], or a message naming `what`.
 bool sim_number(const sim_parser *p, std::string_view t, const char *what, uint32_t min, uint32_t max, uint32_t *out);
+
+// Any int, decimal or 0x-hex after an optional sign, or a message naming `what`.
+bool sim_signed(const sim_parser *p, std::string_view t, const char *what, int *out);
