@@ -3,6 +3,7 @@
 // counted, the C library's included. Exits non-zero if one allocated.
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "cli/cli.h"
 
@@ -19,30 +20,28 @@ void *realloc(void *ptr, size_t size) { return ++allocations, __libc_realloc(ptr
 }
 
 int main() {
-  static char miictl[] = "miictl", o[] = "-o", n[] = "-n", eth0[] = "eth0", eth1[] = "eth1", i[] = "-i", i55[] = "55",
-              m[] = "-m", mac[] = "00:11:22:33:44:55", all[] = "read-lut-all", one[] = "read-lut-one",
-              seek[] = "seek-for-mac", phy[] = "phy-status", bad[] = "-x";
-  struct {
-    int status; // what the run returns: the board answered (eth1: it refused)
-    char *argv[8];
-  } runs[] = {{0, {miictl, o, all, n, eth0}},          {0, {miictl, o, one, i, i55, n, eth0}},
-              {3, {miictl, o, seek, m, mac, n, eth0}}, {0, {miictl, o, phy, n, eth0}},
-              {1, {miictl, o, one, n, eth1}},          {0, {miictl, bad}}};
+  // Each run's status first: the board answered (eth1: it refused).
+  const char *runs[] = {
+      "0 -o read-lut-all -n eth0", "0 -o read-lut-one -i 55 -n eth0", "3 -o seek-for-mac -m 00:11:22:33:44:55 -n eth0",
+      "0 -o phy-status -n eth0",   "1 -o read-lut-one -n eth1",       "0 -x"};
   unsetenv("MII_SIM_BOARD");
   // Standard output's buffer, which stdio takes from the heap, is made first.
   if (std::freopen("/dev/null", "w", stdout) == nullptr || std::fputs(" ", stdout) < 0) {
     return 2;
   }
   int failed = 0;
-  for (auto &run : runs) {
+  for (const char *run : runs) {
+    char line[64];
+    std::snprintf(line, sizeof line, "miictl %s", run + 2);
+    char *argv[8] = {};
     int argc = 0;
-    while (run.argv[argc] != nullptr) {
-      argc++;
+    for (char *word = std::strtok(line, " "); word != nullptr; word = std::strtok(nullptr, " ")) {
+      argv[argc++] = word;
     }
     unsigned long before = allocations;
-    int status = cli_main(argc, run.argv);
-    if (allocations != before || status != run.status) {
-      std::fprintf(stderr, "FAIL: %s: %lu allocations, status %d\n", run.argv[2], allocations - before, status);
+    int status = cli_main(argc, argv);
+    if (allocations != before || status != std::atoi(run)) {
+      std::fprintf(stderr, "FAIL: %s: %lu allocations, status %d\n", run, allocations - before, status);
       failed = 1;
     }
   }
