@@ -106,16 +106,9 @@ bool sim_load_file(const char *path) {
   }
   std::memcpy(sim_rn.path, path, std::strlen(path) + 1);
   sim_rn.from_file = true;
-  FILE *f = sim_open(path);
-  if (f == nullptr) {
-    return false;
+  sim_reader r = {};
+  while (sim_reader_next(&r, path)) {
+    r.failed = !sim_parse_line(&r.at, r.line);
   }
-  sim_parser p = {path, 0};
-  char line[SIM_LINE_MAX + 2];
-  int got = sim_next_line(&p, f, line);
-  while (got > 0) {
-    got = sim_parse_line(&p, line) ? sim_next_line(&p, f, line) : -1;
-  }
-  std::fclose(f);
-  return got == 0;
+  return !r.failed;
 }

@@ -117,18 +117,11 @@ static bool sim_replay_line(const sim_parser *p, const char *line) {
 
 bool sim_replay_load(const char *path) {
   sim_replay_path = path;
-  FILE *f = sim_open(path);
-  if (f == nullptr) {
-    return false;
+  sim_reader r = {};
+  while (sim_reader_next(&r, path)) {
+    r.failed = !sim_replay_line(&r.at, r.line);
   }
-  sim_parser p = {path, 0};
-  char line[SIM_LINE_MAX + 2];
-  int got = sim_next_line(&p, f, line);
-  while (got > 0) {
-    got = sim_replay_line(&p, line) ? sim_next_line(&p, f, line) : -1;
-  }
-  std::fclose(f);
-  return got == 0;
+  return !r.failed;
 }
 
 // The register's next record, or nullptr when the recording has no more.

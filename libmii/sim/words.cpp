@@ -31,33 +31,32 @@ int sim_read_line(FILE *f, char *buf) {
   return len > 0 ? SIM_LINE_OK : SIM_LINE_END;
 }
 
-FILE *sim_open(const char *path) {
-  FILE *f = std::fopen(path, "r");
-  if (f == nullptr) {
-    std::fprintf(stderr, "libmii-sim: %s: %s\n", path, std::strerror(errno));
-  }
-  return f;
-}
-
-int sim_next_line(sim_parser *p, FILE *f, char *buf) {
-  int got = sim_read_line(f, buf);
-  if (got == SIM_LINE_END) {
-    if (std::ferror(f)) {
-      std::fprintf(stderr, "libmii-sim: %s: %s\n", p->path, std::strerror(errno));
-      return -1;
+bool sim_reader_next(sim_reader *r, const char *path) {
+  if (r->at.path == nullptr) {
+    r->at.path = path;
+    r->f = std::fopen(path, "r");
+    if (r->f == nullptr) {
+      std::fprintf(stderr, "libmii-sim: %s: %s\n", path, std::strerror(errno));
+      r->failed = true;
+      return false;
     }
-    return 0;
   }
-  p->line++;
+  int got = r->failed ? SIM_LINE_END : sim_read_line(r->f, r->line);
+  r->at.line += got != SIM_LINE_END ? 1 : 0;
+  if (got == SIM_LINE_OK) {
+    return true;
+  }
   if (got == SIM_LINE_LONG) {
-    sim_fail(p, "line longer than %d characters", SIM_LINE_MAX);
-    return -1;
+    r->failed = !sim_fail(&r->at, "line longer than %d characters", SIM_LINE_MAX);
+  } else if (got == SIM_LINE_NUL) {
+    r->failed = !sim_fail(&r->at, "NUL byte in line");
+  } else if (!r->failed && std::ferror(r->f)) {
+    std::fprintf(stderr, "libmii-sim: %s: %s\n", path, std::strerror(errno));
+    r->failed = true;
   }
-  if (got == SIM_LINE_NUL) {
-    sim_fail(p, "NUL byte in line");
-    return -1;
-  }
-  return 1;
+  std::fclose(r->f);
+  r->f = nullptr;
+  return false;
 }
 
 int sim_words(const char *line, std::string_view *w) {

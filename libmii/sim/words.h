@@ -24,13 +24,20 @@ struct sim_parser {
 // Reads one line, newline included, into `buf` (SIM_LINE_MAX + 2 bytes).
 int sim_read_line(FILE *f, char *buf);
 
-// Opens a file to read, or reports why it cannot be read and returns nullptr.
-FILE *sim_open(const char *path);
+// A board file or a recording, read line by line.
+struct sim_reader {
+  sim_parser at;               // the file and the line read last
+  FILE *f;                     // open while lines are read
+  char line[SIM_LINE_MAX + 2]; // the line read last, newline included
+  bool failed;                 // a mistake was reported: the file is not to be used
+};
 
-// Reads the next line to parse into `buf` (SIM_LINE_MAX + 2 bytes) and
-// counts it: 1, or 0 at the end, or -1 after reporting a line too long,
-// a NUL byte or a read error.
-int sim_next_line(sim_parser *p, FILE *f, char *buf);
+// Reads the next line of the file at `path` into r->line, opening the file
+// at the first call (`r` zeroed): true; false, the file closed, at its end
+// or once r->failed is set (by the caller, for a mistake of its own). A file
+// that cannot be opened or read, a line too long and a NUL byte are
+// reported and set r->failed.
+bool sim_reader_next(sim_reader *r, const char *path);
 
 // Splits `line` into words up to a '#'. Returns their count, or -1 if
 // there are more than SIM_WORDS_MAX.
