@@ -1,0 +1,6 @@
+// Saving written registers back into the board file.
+#pragma once
+
+// Rewrites the board file so that the registers marked dirty keep their
+// values in the next run; a failure is reported on standard error.
+void sim_save();

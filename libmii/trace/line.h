@@ -1,0 +1,39 @@
+// The trace line, one per register access, as both the simulated board
+// (MII_SIM_TRACE) and the interposer libmii-trace.so (MII_TRACE) write it;
+// the README documents the format:
+//   R <nic> <phy> <reg> -> 0x<value>|- <status>[ errno=<e>]
+//   W <nic> <phy> <reg> 0x<value> <status>[ errno=<e>]
+#pragma once
+
+#include <cstdint>
+
+constexpr int TRACE_NIC_MAX = 40;                          // bytes of a name the trace keeps
+constexpr int TRACE_NIC_FIELD_MAX = TRACE_NIC_MAX * 4 + 2; // every byte escaped, quoted
+constexpr int TRACE_LINE_MAX = 256;                        // newline and NUL included
+
+// One access as the trace records it.
+struct trace_record {
+  bool write;
+  const char *nic; // may be null
+  uint16_t phy;
+  int reg;
+  uint16_t value; // written, or stored by a read
+  bool stored;    // reads: `value` was stored through the pointer
+  int status;
+  bool has_errno; // the access left `err` in errno
+  int err;
+};
+
+// The name as a field without blanks: plain when it is ordinary, else
+// quoted with every other byte as \xHH; (null) for none. `out` holds
+// TRACE_NIC_FIELD_MAX + 1 bytes.
+void trace_nic(const char *nic, char *out);
+
+// Formats the line of `r`, newline included, into `line` (TRACE_LINE_MAX
+// bytes); returns its length.
+int trace_format(const trace_record *r, char *line);
+
+// Appends a line to `fd` with one write(2), another only if the first was
+// cut short, so that lines of several processes do not mix and a run that
+// is killed leaves whole lines.
+void trace_put(int fd, const char *line, int len);
