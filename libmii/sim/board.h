@@ -93,6 +93,11 @@ extern sim_board sim_bd;
 extern sim_engine sim_eng;
 extern sim_run sim_rn;
 
+// Forgets the board, so that the next access sets it up afresh from the
+// environment: for a harness running the tool many times in one process
+// (without a trace or a replay, which keep their files).
+void sim_restart();
+
 constexpr bool sim_is_engine(uint16_t phy, int reg) {
   return phy == SIM_ENGINE_PHY && reg >= SIM_ENGINE_CTRL && reg <= SIM_ENGINE_DATA0;
 }

@@ -89,6 +89,13 @@ static void sim_init() {
   sim_trace_open();
 }
 
+void sim_restart() {
+  sim_bd = {};
+  sim_eng = {};
+  sim_rn = {};
+  sim_state = SIM_UNLOADED;
+}
+
 static void sim_refuse(sim_access *a, int err) {
   a->failed = true;
   a->err = err;
