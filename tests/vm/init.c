@@ -15,51 +15,43 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#define MAX_WORDS 16
 #define NOBODY 65534
 
 static int link_set(const char *name, int up) {
-  struct ifreq ifr;
-  memset(&ifr, 0, sizeof ifr);
+  struct ifreq ifr = {0};
   strncpy(ifr.ifr_name, name, IFNAMSIZ - 1);
-  int fd = socket(AF_INET, SOCK_DGRAM, 0);
-  int status = fd >= 0 && ioctl(fd, SIOCGIFFLAGS, &ifr) == 0 ? 0 : errno;
-  ifr.ifr_flags = (short)(up ? ifr.ifr_flags | IFF_UP : ifr.ifr_flags & ~IFF_UP);
-  if (status == 0 && ioctl(fd, SIOCSIFFLAGS, &ifr) != 0) {
-    status = errno;
+  int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  if (fd < 0 || ioctl(fd, SIOCGIFFLAGS, &ifr) != 0) {
+    return errno;
   }
-  close(fd);
-  return status;
+  ifr.ifr_flags = (short)(up ? ifr.ifr_flags | IFF_UP : ifr.ifr_flags & ~IFF_UP);
+  return ioctl(fd, SIOCSIFFLAGS, &ifr) == 0 ? 0 : errno;
 }
 
-static int run(char **argv, int nobody) {
+static int command(char *line) {
+  char *argv[16] = {0};
+  for (int argc = 0; argc < 15 && (argv[argc] = strtok(argc == 0 ? line : NULL, " \n")) != NULL; argc++) {
+  }
+  if (argv[0] == NULL) {
+    return 0;
+  }
+  if (argv[1] != NULL && argv[2] == NULL && (strcmp(argv[0], "up") == 0 || strcmp(argv[0], "down") == 0)) {
+    return link_set(argv[1], argv[0][0] == 'u');
+  }
+  int nobody = strcmp(argv[0], "nobody") == 0;
+  int status = 0;
   pid_t pid = fork();
   if (pid == 0) {
     if (nobody && (setgid(NOBODY) != 0 || setuid(NOBODY) != 0)) {
       _exit(126);
     }
-    execvp(argv[0], argv);
+    execvp(argv[nobody], argv + nobody);
     _exit(127);
   }
-  int status = 0;
   if (pid < 0 || waitpid(pid, &status, 0) != pid) {
     return -1;
   }
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
-
-static int command(char *line) {
-  char *argv[MAX_WORDS + 1];
-  int argc = 0;
-  for (char *word = strtok(line, " \n"); word != NULL && argc < MAX_WORDS; word = strtok(NULL, " \n")) {
-    argv[argc++] = word;
-  }
-  argv[argc] = NULL;
-  if (argc == 2 && (strcmp(argv[0], "up") == 0 || strcmp(argv[0], "down") == 0)) {
-    return link_set(argv[1], argv[0][0] == 'u');
-  }
-  int nobody = argc > 1 && strcmp(argv[0], "nobody") == 0;
-  return argc == 0 ? 0 : run(argv + nobody, nobody);
 }
 
 int main(void) {
