@@ -1,10 +1,10 @@
-// libmii.so's requests to the kernel and its statuses, with socket and ioctl
-// replaced at link time (-Wl,--wrap): socket opens a real socket unless told
-// to fail, ioctl records the request and answers without reaching a driver.
+// libmii.so's socket and statuses where the kernel cannot be made to fail on
+// demand, with socket and ioctl replaced at link time (-Wl,--wrap): socket
+// opens a real socket unless told to fail, ioctl answers without a driver.
+// What each request holds is checked against real drivers (tests/vm).
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
-#include <cstring>
 #include <fcntl.h>
 #include <initializer_list>
 #include <linux/mii.h>
@@ -21,8 +21,6 @@ constexpr uint16_t VALUE_BEFORE = 0x5A5A; // in the caller's variable before a r
 static int socket_calls, socket_errno, socket_domain, socket_type, socket_fd; // socket_errno: fail with it
 static int ioctl_calls, ioctl_errno, ioctl_fd;                                // ioctl_errno: fail with it
 static unsigned long ioctl_request;
-static ifreq asked;     // the last request
-static uint16_t answer; // to a read that succeeds
 static int failures = 0;
 #define CHECK(what, cond) ((cond) || (std::printf("FAIL line %d, %s: %s\n", __LINE__, what, #cond), failures++))
 
@@ -38,9 +36,9 @@ extern "C" int __wrap_ioctl(int fd, unsigned long request, ...) { // NOLINT(bugp
   va_start(args, request);
   auto *ifr = va_arg(args, ifreq *);
   va_end(args);
-  ioctl_calls++, ioctl_fd = fd, ioctl_request = request, asked = *ifr;
+  ioctl_calls++, ioctl_fd = fd, ioctl_request = request;
   // A failure still leaves an answer, a success may still change errno: the caller must see neither.
-  reinterpret_cast<mii_ioctl_data *>(&ifr->ifr_ifru)->val_out = ioctl_errno != 0 ? 0xDEAD : answer;
+  reinterpret_cast<mii_ioctl_data *>(&ifr->ifr_ifru)->val_out = ioctl_errno != 0 ? 0xDEAD : 0x0123;
   errno = ioctl_errno != 0 ? ioctl_errno : ESRCH;
   return ioctl_errno != 0 ? -1 : 0;
 }
@@ -66,27 +64,15 @@ int main() {
     expect_failure("eth0", 7, 16, refusal, 0);
   }
   socket_errno = 0;
-  for (int i = 0; i < 64; i++) {
+  for (int i = 0; i < 64; i++) { // every register; what each request holds is the VM checks' (tests/vm)
     uint16_t value = 0;
+    errno = ERRNO_BEFORE;
     CHECK("access", (i % 2 == 0 ? mdio_read("eth0", 7, i % 32, &value) : mdio_write("eth0", 7, i % 32, 0)) == 0);
+    CHECK("errno kept", errno == ERRNO_BEFORE && ioctl_request == (i % 2 == 0 ? SIOCGMIIREG : SIOCSMIIREG));
   }
   CHECK("one socket", socket_calls == 7 && ioctl_calls == 64 && ioctl_fd == socket_fd);
   CHECK("socket", socket_domain == AF_INET && (socket_type & ~SOCK_CLOEXEC) == SOCK_DGRAM);
   CHECK("not inherited", fcntl(socket_fd, F_GETFD) == FD_CLOEXEC);
-
-  const auto *mii = reinterpret_cast<const mii_ioctl_data *>(&asked.ifr_ifru);
-  for (const char *nic : {"eth0", "abcdefghijklmno" /* the longest name */, "e"}) {
-    for (bool read : {true, false}) {
-      auto phy = static_cast<uint16_t>(std::strlen(nic) * 2 + 1); // 9, 31, 3: registers 31 - phy
-      answer = static_cast<uint16_t>(0xBEEF ^ phy);
-      uint16_t value = VALUE_BEFORE;
-      errno = ERRNO_BEFORE;
-      CHECK(nic, (read ? mdio_read(nic, phy, 31 - phy, &value) : mdio_write(nic, phy, 31 - phy, answer)) == 0);
-      CHECK(nic, errno == ERRNO_BEFORE && ioctl_request == (read ? SIOCGMIIREG : SIOCSMIIREG));
-      CHECK(nic, std::strncmp(asked.ifr_name, nic, IFNAMSIZ) == 0 && mii->phy_id == phy && mii->reg_num == 31 - phy);
-      CHECK(nic, (read ? value : mii->val_in) == answer);
-    }
-  }
 
   // The driver's refusals: no MII access, no CAP_NET_ADMIN, no interface, a bus fault, a signal.
   for (int refusal : {EOPNOTSUPP, EPERM, ENODEV, EIO, EINTR}) {
