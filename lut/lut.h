@@ -21,7 +21,6 @@ constexpr int LUT_REG_DATA1 = 19;          // entry bits 31..16
 constexpr int LUT_REG_DATA0 = 20;          // entry bits 15..0
 
 constexpr int LUT_ENTRIES = 1024;
-constexpr uint16_t LUT_INDEX_MASK = LUT_ENTRIES - 1;
 
 // Reads of the busy flag before an entry read gives up with ETIMEDOUT.
 // A healthy switch clears it on the first or second read; at >= 25.6 us

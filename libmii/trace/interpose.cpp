@@ -5,11 +5,7 @@
 // caller sees is never changed: status, stored value, errno.
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <dlfcn.h>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include "libmii/trace/line.h"
 #include "mdio/mdio.h"
@@ -35,14 +31,7 @@ static void trace_start() {
   if (trace_next_read == nullptr || trace_next_write == nullptr) {
     std::fprintf(stderr, "libmii-trace: no libmii.so behind this one\n");
   }
-  const char *path = std::getenv("MII_TRACE");
-  if (path == nullptr || *path == '\0') {
-    return;
-  }
-  trace_fd = std::strcmp(path, "-") == 0 ? STDERR_FILENO : open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
-  if (trace_fd < 0) {
-    std::fprintf(stderr, "libmii-trace: %s: %s\n", path, std::strerror(errno));
-  }
+  trace_fd = trace_open("MII_TRACE", "libmii-trace");
 }
 
 // Records the access, then leaves errno as the library behind left it. The

@@ -3,7 +3,9 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <unistd.h>
 
 // A byte that may stand as itself in a name: printable, neither blank nor
@@ -51,6 +53,18 @@ int trace_format(const trace_record *r, char *line) {
   }
   return std::snprintf(line, TRACE_LINE_MAX, "%c %s %u %d %s%s %d%s\n", r->write ? 'W' : 'R', nic,
                        static_cast<unsigned>(r->phy), r->reg, r->write ? "" : "-> ", value, r->status, err);
+}
+
+int trace_open(const char *var, const char *who) {
+  const char *path = std::getenv(var);
+  if (path == nullptr || *path == '\0') {
+    return -1;
+  }
+  int fd = std::strcmp(path, "-") == 0 ? STDERR_FILENO : open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    std::fprintf(stderr, "%s: %s: %s\n", who, path, std::strerror(errno));
+  }
+  return fd;
 }
 
 void trace_put(int fd, const char *line, int len) {

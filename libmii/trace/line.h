@@ -33,6 +33,11 @@ void trace_nic(const char *nic, char *out);
 // bytes); returns its length.
 int trace_format(const trace_record *r, char *line);
 
+// Opens the trace file named by the environment variable `var` for
+// appending ('-': standard error). Returns -1 if it names none, or after
+// reporting on standard error, as "WHO: FILE: reason", why it cannot be opened.
+int trace_open(const char *var, const char *who);
+
 // Appends a line to `fd` with one write(2), another only if the first was
 // cut short, so that lines of several processes do not mix and a run that
 // is killed leaves whole lines.
