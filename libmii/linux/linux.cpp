@@ -2,7 +2,8 @@
 // through the kernel's MII ioctls: every register access is one
 // SIOCGMIIREG or SIOCSMIIREG request on the interface the caller names.
 // The PHY address travels with the request, so the driver's bus reaches
-// the switch and every PHY on it, not only the interface's own PHY.
+// the switch and every PHY on it, not only the interface's own PHY. Each
+// request is made under the machine's bus lock (lock.cpp).
 #include <cerrno>
 #include <cstring>
 #include <linux/mii.h>
@@ -12,6 +13,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "libmii/linux/lock.h"
 #include "mdio/mdio.h"
 
 #define MII_EXPORT __attribute__((visibility("default")))
@@ -70,13 +72,16 @@ static int mii_fail(int status) {
   return status;
 }
 
-// Sends `mii` to the driver behind `nic` as one ioctl; on 0 the driver's
-// answer is back in `mii`, otherwise the errno is returned. errno is left
-// as it was on success.
+// Sends `mii` to the driver behind `nic` as one ioctl, under the bus lock;
+// on 0 the driver's answer is back in `mii`, otherwise the errno is
+// returned. errno is left as it was on success.
 static int mii_request(const char *nic, unsigned long request, mii_ioctl_data *mii) {
   int saved_errno = errno;
   int fd = MII_NO_SOCKET;
-  int status = mii_socket(&fd);
+  int status = mii_lock();
+  if (status == 0) {
+    status = mii_socket(&fd);
+  }
   if (status != 0) {
     return status;
   }
