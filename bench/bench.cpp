@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The miictl authors
+// SPDX-License-Identifier: MIT
 // What the tool itself costs, apart from the bus.
 //
 // In-process, on the bus below, which costs nothing: one entry read, per

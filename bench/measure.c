@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The miictl authors
+// SPDX-License-Identifier: MIT
 /* Runs PROGRAM ARGS... with its output and complaints on /dev/null and
  * prints "STATUS WALL_US CPU_US MAXRSS_KIB" for it (status -1: killed).
  *

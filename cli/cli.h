@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The miictl authors
+// SPDX-License-Identifier: MIT
 // Command line: options, the argument check, dispatch of the one operation
 // and the exit status a calling script sees.
 #pragma once

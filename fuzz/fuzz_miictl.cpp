@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The miictl authors
+// SPDX-License-Identifier: MIT
 // The whole tool in-process on a board the input describes, with the board
 // file's own faults: the input up to its first NUL byte is the board file,
 // the rest the arguments, split at NUL bytes. The simulated board is built

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The miictl authors
+// SPDX-License-Identifier: MIT
 // The switch's address lookup table: 1024 entries, each a source MAC
 // address and the physical port it was learnt on, reached only through an
 // indirect read protocol on the switch's registers.

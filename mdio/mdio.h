@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The miictl authors
+// SPDX-License-Identifier: MIT
 // Register access on the management (MDIO) bus, provided by the board's
 // shared library libmii.so. Clause 22 addressing: 5-bit PHY address and
 // register number, 16-bit registers. Status 0 is success.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The miictl authors
+// SPDX-License-Identifier: MIT
 // Speed, duplex and link of the PHYs on the management bus, from the
 // clause 22 basic control and status registers.
 #pragma once

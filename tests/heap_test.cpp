@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The miictl authors
+// SPDX-License-Identifier: MIT
 // No operation takes anything from the heap: each runs whole in-process on
 // the simulated board's demo board, and every allocation in the process is
 // counted, the C library's included. Exits non-zero if one allocated.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The miictl authors
+// SPDX-License-Identifier: MIT
 // libmii.so's socket, bus lock and statuses where the kernel cannot be made
 // to fail on demand, with socket, ioctl, open, flock and nanosleep replaced
 // at link time (-Wl,--wrap): socket opens a real socket unless told to fail,

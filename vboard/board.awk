@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 The miictl authors
+# SPDX-License-Identifier: MIT
 # A board file of the simulated board as the virtual board's switch node:
 # the device tree source of the MDIO bus that mdio-vboard.c models, with
 # the file's reg, lut and busy lines as its contents and the PHY the

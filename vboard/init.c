@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The miictl authors
+// SPDX-License-Identifier: MIT
 /* /init of the virtual board. Runs each line of /commands in turn: prints
  * it after "$ ", then what the command wrote to standard output, then what
  * it wrote to standard error with each line after "! ", then "exit N".

@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-only
 /*
+ * SPDX-FileCopyrightText: 2026 The miictl authors
+ *
  * The virtual board's MDIO bus: the PHYs and the managed switch that sit on
  * the board's management bus, modelled for the kernel's PHY layer.
  *

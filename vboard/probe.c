@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The miictl authors
+// SPDX-License-Identifier: MIT
 // mdioprobe NIC PHY REG [VALUE]: one read (printed as 0xVVVV) or one write
 // through libmii.so, so the VM checks can write a register and read it
 // back, which the tool itself never does. A failed access prints its

@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 The miictl authors
+# SPDX-License-Identifier: MIT
 # The board: 32-bit big-endian PowerPC Linux, built with Debian's cross
 # compiler (g++-powerpc-linux-gnu), whose target libraries and headers live
 # in /usr/powerpc-linux-gnu beside the compiler's own prefix. Target

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The miictl authors
+// SPDX-License-Identifier: MIT
 // libmii.so for boards whose Ethernet driver exposes its management bus
 // through the kernel's MII ioctls: every register access is one
 // SIOCGMIIREG or SIOCSMIIREG request on the interface the caller names.

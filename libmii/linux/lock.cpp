@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The miictl authors
+// SPDX-License-Identifier: MIT
 // The bus lock. A lookup-table read is a sequence of accesses (address,
 // command, busy polls, data) that the kernel serializes one by one, never
 // as a whole: two runs at once interleave and read each other's entries.

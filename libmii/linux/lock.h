@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The miictl authors
+// SPDX-License-Identifier: MIT
 // The bus lock of libmii.so over the kernel's MII ioctls: whole runs of the
 // programs that use it on one machine, one after the other.
 #pragma once

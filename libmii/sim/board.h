@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The miictl authors
+// SPDX-License-Identifier: MIT
 // The simulated board's state, shared by its rooms: registers and table, the
 // lookup engine, and what the run has done. The board names its registers
 // itself, so that a wrong constant in the tool is not mirrored here.

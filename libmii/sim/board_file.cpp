@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The miictl authors
+// SPDX-License-Identifier: MIT
 // The board file's directives (interface, reg, lut, busy; fault is the fault
 // room's) and the reading of a whole file into the board.
 #include "libmii/sim/board_file.h"

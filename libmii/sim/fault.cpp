@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The miictl authors
+// SPDX-License-Identifier: MIT
 // Faults: what the board file's `fault` directive says (the register or the
 // position in the run, the status and errno, a value a failed read still
 // stores), and when a fault fires.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The miictl authors
+// SPDX-License-Identifier: MIT
 // Faults: the `fault` directive of a board file, and which access a fault
 // makes fail.
 #pragma once

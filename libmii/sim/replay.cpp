@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The miictl authors
+// SPDX-License-Identifier: MIT
 // Replay: answers from a recorded trace. Each (interface, PHY, register)
 // has a queue of recorded reads and one of recorded writes: a read gets the
 // next recorded read, with its value, status and errno; a write is held

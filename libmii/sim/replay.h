@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The miictl authors
+// SPDX-License-Identifier: MIT
 // Replay: the simulated board answering from a recorded trace
 // (MII_SIM_REPLAY) instead of a board.
 #pragma once

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The miictl authors
+// SPDX-License-Identifier: MIT
 // Saving the board file back: after a write changes a plain register, the
 // file is rewritten with that register's value, every other line kept.
 #include "libmii/sim/save.h"

@@ -1,8 +1,11 @@
+// SPDX-FileCopyrightText: 2026 The miictl authors
+// SPDX-License-Identifier: MIT
 // libmii.so for a simulated board, so that miictl runs and is tested on any
 // Linux machine: the board model (demo board, plain registers, the switch's
 // lookup engine) and the two exported calls, which use the board file,
-// faults, saving, replay and the trace. The README describes the board, its
-// files and its errors. Callers are single-threaded, like the tool.
+// faults, saving, replay and the trace. docs/simulated-board.md describes
+// the board, its files and its errors. Callers are single-threaded, like
+// the tool.
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The miictl authors
+// SPDX-License-Identifier: MIT
 // The simulated board's trace: one line per access, in the format of
 // libmii/trace/line.h, to the file named by MII_SIM_TRACE.
 #include "libmii/sim/trace.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The miictl authors
+// SPDX-License-Identifier: MIT
 // The trace: one line per access to the file named by MII_SIM_TRACE.
 #pragma once
 

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The miictl authors
+// SPDX-License-Identifier: MIT
 // Lines, words and numbers of a board file, and the messages naming the
 // file and line of a mistake.
 #include "libmii/sim/words.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The miictl authors
+// SPDX-License-Identifier: MIT
 // A board file as text, for the reader and the saver: its lines, the words
 // of a line, numbers, and messages that name the file and line of a mistake.
 #pragma once

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The miictl authors
+// SPDX-License-Identifier: MIT
 // libmii-trace.so: loaded with LD_PRELOAD in front of any libmii.so (the
 // board's own included), it passes each mdio_read and mdio_write on to the
 // next definition in the lookup order and appends one trace line per

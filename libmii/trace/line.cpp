@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The miictl authors
+// SPDX-License-Identifier: MIT
 // Formatting and writing trace lines.
 #include "libmii/trace/line.h"
 

@@ -1,6 +1,8 @@
+// SPDX-FileCopyrightText: 2026 The miictl authors
+// SPDX-License-Identifier: MIT
 // The trace line, one per register access, as both the simulated board
 // (MII_SIM_TRACE) and the interposer libmii-trace.so (MII_TRACE) write it;
-// the README documents the format:
+// docs/simulated-board.md documents the format:
 //   R <nic> <phy> <reg> -> 0x<value>|- <status>[ errno=<e>]
 //   W <nic> <phy> <reg> 0x<value> <status>[ errno=<e>]
 #pragma once
