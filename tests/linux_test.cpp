@@ -74,7 +74,10 @@ extern "C" int __real_flock(int fd, int operation);           // NOLINT(bugprone
 extern "C" int __wrap_open(const char * /*path*/, int flags, ...) { // NOLINT(bugprone-reserved-identifier)
   va_list args;
   va_start(args, flags);
-  auto mode = static_cast<mode_t>((flags & O_CREAT) != 0 ? va_arg(args, int) : 0);
+  mode_t mode = 0;
+  if ((flags & O_CREAT) != 0) {                    // the analyzer loses va_start on some paths
+    mode = static_cast<mode_t>(va_arg(args, int)); // NOLINT(clang-analyzer-valist.Uninitialized)
+  }
   va_end(args);
   open_calls++, open_flags |= flags, errno = (flags & O_CREAT) != 0 ? create_errno : open_errno;
   return errno != 0 ? -1 : __real_open(lock_path, flags, mode);
