@@ -101,7 +101,8 @@ void trace_put(trace_file *t, const char *line, int len) {
   }
   // Appended: the part written ends where the file offset now is. Lines
   // another process appended after it in the meantime would go too; each
-  // run is told to trace to a file of its own.
+  // run is told to trace to a file of its own. Should the cut fail, the
+  // message below still tells the reader the trace is cut short.
   off_t end = t->fd == STDERR_FILENO ? -1 : lseek(t->fd, 0, SEEK_CUR);
   if (done > 0 && end >= done) {
     ftruncate(t->fd, end - done);
