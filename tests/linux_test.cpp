@@ -3,20 +3,27 @@
 // libmii.so's socket, bus lock and statuses where the kernel cannot be made
 // to fail on demand, with socket, ioctl, open, flock and nanosleep replaced
 // at link time (-Wl,--wrap): socket opens a real socket unless told to fail,
-// ioctl answers without a driver, the lock file is /dev/null and flock and
-// nanosleep do as each case says. What each request holds, and that the lock
-// keeps runs apart, is checked against real drivers (tests/vm).
+// ioctl answers without a driver, open opens the lock file in a directory
+// of the test's own unless told to fail, flock takes the real lock unless
+// told otherwise, and nanosleep returns at once. What each request holds,
+// and that the lock keeps runs apart, is checked against real drivers
+// (tests/vm); the lock's place as root and as other users, in tests/kernel.txt.
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <initializer_list>
 #include <linux/mii.h>
 #include <linux/sockios.h>
 #include <net/if.h>
+#include <sys/file.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,8 +32,8 @@
 constexpr int ERRNO_BEFORE = EXDEV;       // in errno before a call that must leave it alone
 constexpr uint16_t VALUE_BEFORE = 0x5A5A; // in the caller's variable before a read that must not store
 
-static int socket_calls, socket_errno, socket_domain, socket_type, socket_fd; // socket_errno: fail with it
-static int ioctl_calls, ioctl_errno, ioctl_fd;                                // ioctl_errno: fail with it
+static int socket_calls, socket_errno, socket_domain, socket_type; // socket_errno: fail with it
+static int ioctl_calls, ioctl_errno, ioctl_fd, ioctl_fd_changes;   // ioctl_errno: fail with it
 static unsigned long ioctl_request;
 static int failures = 0;
 #define CHECK(what, cond) ((cond) || (std::printf("FAIL line %d, %s: %s\n", __LINE__, what, #cond), failures++))
@@ -35,7 +42,7 @@ extern "C" int __real_socket(int domain, int type, int protocol); // NOLINT(bugp
 
 extern "C" int __wrap_socket(int domain, int type, int protocol) { // NOLINT(bugprone-reserved-identifier)
   socket_calls++, socket_domain = domain, socket_type = type, errno = socket_errno;
-  return socket_errno != 0 ? -1 : (socket_fd = __real_socket(domain, type, protocol));
+  return socket_errno != 0 ? -1 : __real_socket(domain, type, protocol);
 }
 
 extern "C" int __wrap_ioctl(int fd, unsigned long request, ...) { // NOLINT(bugprone-reserved-identifier)
@@ -43,6 +50,7 @@ extern "C" int __wrap_ioctl(int fd, unsigned long request, ...) { // NOLINT(bugp
   va_start(args, request);
   auto *ifr = va_arg(args, ifreq *);
   va_end(args);
+  ioctl_fd_changes += ioctl_calls > 0 && fd != ioctl_fd ? 1 : 0;
   ioctl_calls++, ioctl_fd = fd, ioctl_request = request;
   // A failure still leaves an answer, a success may still change errno: the caller must see neither.
   reinterpret_cast<mii_ioctl_data *>(&ifr->ifr_ifru)->val_out = ioctl_errno != 0 ? 0xDEAD : 0x0123;
@@ -53,22 +61,32 @@ extern "C" int __wrap_ioctl(int fd, unsigned long request, ...) { // NOLINT(bugp
 // NOLINTNEXTLINE(bugprone-reserved-identifier): ioctl of a 32-bit C library with 64-bit time
 extern "C" int __wrap___ioctl_time64(int fd, unsigned long request, ...) __attribute__((alias("__wrap_ioctl")));
 
-static int open_calls, open_flags, open_errno;   // open_errno: every open fails with it
-static int flock_calls, flock_busy, flock_errno; // flock_busy: held elsewhere for that many tries
-static bool flock_exclusive = true;              // every try for the lock an exclusive one that cannot block
+static char lock_dir[] = "/tmp/linux_test.XXXXXX";
+static char lock_path[64];                                   // where the library's lock file is opened
+static int open_calls, open_flags, open_errno, create_errno; // *_errno: fail with it, plain or O_CREAT
+static int flock_busy, flock_errno;                          // flock_busy: held elsewhere for that many tries
+static bool flock_exclusive = true; // every try for the lock an exclusive one that cannot block
 static int sleep_calls, sleep_errno;
 
 extern "C" int __real_open(const char *path, int flags, ...); // NOLINT(bugprone-reserved-identifier)
+extern "C" int __real_flock(int fd, int operation);           // NOLINT(bugprone-reserved-identifier)
 
 extern "C" int __wrap_open(const char * /*path*/, int flags, ...) { // NOLINT(bugprone-reserved-identifier)
-  open_calls++, open_flags |= flags, errno = open_errno;
-  return open_errno != 0 ? -1 : __real_open("/dev/null", O_RDONLY | O_CLOEXEC);
+  va_list args;
+  va_start(args, flags);
+  mode_t mode = 0;
+  if ((flags & O_CREAT) != 0) {                    // the analyzer loses va_start on some paths
+    mode = static_cast<mode_t>(va_arg(args, int)); // NOLINT(clang-analyzer-valist.Uninitialized)
+  }
+  va_end(args);
+  open_calls++, open_flags |= flags, errno = (flags & O_CREAT) != 0 ? create_errno : open_errno;
+  return errno != 0 ? -1 : __real_open(lock_path, flags, mode);
 }
 
-extern "C" int __wrap_flock(int /*fd*/, int operation) { // NOLINT(bugprone-reserved-identifier)
-  flock_calls++, flock_exclusive = flock_exclusive && operation == (LOCK_EX | LOCK_NB);
+extern "C" int __wrap_flock(int fd, int operation) { // NOLINT(bugprone-reserved-identifier)
+  flock_exclusive = flock_exclusive && operation == (LOCK_EX | LOCK_NB);
   errno = flock_busy > 0 ? (flock_busy--, EWOULDBLOCK) : flock_errno;
-  return errno != 0 ? -1 : 0;
+  return errno != 0 ? -1 : __real_flock(fd, operation);
 }
 
 extern "C" int __wrap_nanosleep(const timespec * /*t*/, timespec * /*left*/) { // NOLINT(bugprone-reserved-identifier)
@@ -89,49 +107,125 @@ static void expect_failure(const char *nic, uint16_t phy, int reg, int status, i
 
 // The bus lock, once for each way the first access can find it, in a
 // process of its own as the lock is the process's: three accesses, of which
-// only the first may try for the lock; all get `status`.
+// only the first may try for the lock; all get `status`. What stands at the
+// lock's path beforehand:
+enum lock_plant {
+  PLANT_NOTHING,     // no file: the first run creates it
+  PLANT_NO_DIR,      // not even its directory
+  PLANT_LINK,        // a symbolic link to a file of the caller's
+  PLANT_FIFO,        // a FIFO, nobody at its other end
+  PLANT_OTHERS_FILE, // a file of user 65534's (root only: skipped otherwise)
+  PLANT_WIDE_FILE,   // the caller's file, 0644 as flock(1) creates it
+  PLANT_HELD_HERE,   // the lock file, its lock held through a descriptor of this process
+  PLANT_HELD_AWAY,   // the same descriptor without the lock, held by another process
+};
 struct lock_case {
   const char *name;
-  int open_errno, flock_busy, flock_errno, sleep_errno;
-  int status, opens, flocks, sleeps;
+  lock_plant plant;
+  int open_errno, create_errno, flock_busy, flock_errno, sleep_errno;
+  int status, opens, sleeps;
+  mode_t mode; // the lock file's afterwards, 0: none to check
 };
 constexpr lock_case LOCK_CASES[] = {
-    {"free", 0, 0, 0, 0, 0, 1, 1, 0},
-    {"held a while", 0, 5, 0, 0, 0, 1, 6, 5},
-    {"held throughout: 30 s of 10 ms pauses", 0, INT_MAX, 0, 0, EBUSY, 1, 3001, 3000},
-    {"no way to wait: never spun on", 0, INT_MAX, 0, ENOSYS, EBUSY, 1, 1, 1},
-    {"no file locking in the kernel", 0, 0, ENOSYS, 0, 0, 1, 1, 0},
-    {"no lock directory", ENOENT, 0, 0, 0, 0, 2, 0, 0},
-    {"a lock file nobody may read", EACCES, 0, 0, 0, 0, 1, 0, 0},
+    {"free: created for its owner alone, whatever the umask", PLANT_NOTHING, 0, 0, 0, 0, 0, 0, 2, 0, 0600},
+    {"held a while", PLANT_NOTHING, 0, 0, 5, 0, 0, 0, 2, 5, 0},
+    {"held throughout: 30 s of 10 ms pauses", PLANT_NOTHING, 0, 0, INT_MAX, 0, 0, EBUSY, 2, 3000, 0},
+    {"no way to wait: never spun on", PLANT_NOTHING, 0, 0, INT_MAX, 0, ENOSYS, EBUSY, 2, 1, 0},
+    {"no file locking in the kernel", PLANT_NOTHING, 0, 0, 0, ENOSYS, 0, 0, 2, 0, 0},
+    {"no lock directory", PLANT_NO_DIR, 0, 0, 0, 0, 0, 0, 2, 0, 0},
+    {"a read-only lock directory", PLANT_NOTHING, 0, EROFS, 0, 0, 0, 0, 2, 0, 0},
+    {"a lock file the caller may not open", PLANT_NOTHING, EACCES, 0, 0, 0, 0, EPERM, 1, 0, 0},
+    {"a lock directory the caller may not write", PLANT_NOTHING, 0, EACCES, 0, 0, 0, EPERM, 2, 0, 0},
+    {"a symbolic link, even to the caller's file", PLANT_LINK, 0, 0, 0, 0, 0, ENOLCK, 1, 0, 0},
+    {"a FIFO: never waited on", PLANT_FIFO, 0, 0, 0, 0, 0, ENOLCK, 1, 0, 0},
+    {"another user's file", PLANT_OTHERS_FILE, 0, 0, 0, 0, 0, ENOLCK, 1, 0, 0},
+    {"flock(1)'s file: what it grants others taken away", PLANT_WIDE_FILE, 0, 0, 0, 0, 0, 0, 1, 0, 0640},
+    {"held through an inherited descriptor: used, not waited for", PLANT_HELD_HERE, 0, 0, 0, 0, 0, 0, 1, 0, 0},
+    {"an inherited descriptor without it, held elsewhere", PLANT_HELD_AWAY, 0, 0, 0, 0, 0, EBUSY, 1, 3000, 0},
 };
+constexpr uid_t OTHER_USER = 65534;
 
-static void lock_case_run(const lock_case &c) {
-  open_errno = c.open_errno, flock_busy = c.flock_busy, flock_errno = c.flock_errno, sleep_errno = c.sleep_errno;
+// Puts at lock_path what the case says; returns a process holding the lock
+// (kill it afterwards), 0, or -1 if the case cannot be set up here.
+static pid_t lock_plant_at(lock_plant plant, const char *other) {
+  int fd = -1;
+  switch (plant) {
+  case PLANT_NOTHING: return 0;
+  case PLANT_NO_DIR: return std::snprintf(lock_path, sizeof lock_path, "%s/none/mdio.lock", lock_dir) > 0 ? 0 : -1;
+  case PLANT_LINK:
+    return close(__real_open(other, O_RDONLY | O_CREAT, 0600)) == 0 && symlink(other, lock_path) == 0 ? 0 : -1;
+  case PLANT_FIFO: return mkfifo(lock_path, 0600);
+  case PLANT_OTHERS_FILE:
+    fd = __real_open(lock_path, O_RDONLY | O_CREAT, 0600);
+    return geteuid() == 0 && fchown(fd, OTHER_USER, OTHER_USER) == 0 ? 0 : -1;
+  case PLANT_WIDE_FILE: return fchmod(__real_open(lock_path, O_RDONLY | O_CREAT, 0644), 0644);
+  case PLANT_HELD_HERE: return __real_flock(__real_open(lock_path, O_RDONLY | O_CREAT, 0600), LOCK_EX);
+  case PLANT_HELD_AWAY: break;
+  }
+  int ready[2];
+  char c = 0;
+  if (pipe(ready) != 0 || __real_open(lock_path, O_RDONLY | O_CREAT, 0600) < 0) {
+    return -1;
+  }
+  pid_t holder = fork();
+  if (holder == 0) {
+    __real_flock(__real_open(lock_path, O_RDONLY), LOCK_EX);
+    _exit(write(ready[1], &c, 1) == 1 ? pause() : 1);
+  }
+  return holder > 0 && read(ready[0], &c, 1) == 1 ? holder : -1;
+}
+
+static void lock_case_run(const lock_case &c, const char *other) {
+  umask(0);
+  pid_t holder = lock_plant_at(c.plant, other);
+  if (holder < 0) {
+    std::printf("skipped (%s): %s\n", geteuid() == 0 ? "cannot set it up" : "needs root", c.name);
+    return;
+  }
+  open_errno = c.open_errno, create_errno = c.create_errno;
+  flock_busy = c.flock_busy, flock_errno = c.flock_errno, sleep_errno = c.sleep_errno;
   uint16_t value = 0;
   for (int i = 0; i < 3; i++) {
     errno = ERRNO_BEFORE;
     int status = i == 1 ? mdio_write("eth0", 7, 16, 0) : mdio_read("eth0", 7, 16, &value);
     CHECK(c.name, status == c.status && errno == (status != 0 ? status : ERRNO_BEFORE));
   }
-  CHECK(c.name, open_calls == c.opens && flock_calls == c.flocks && sleep_calls == c.sleeps);
-  CHECK(c.name, ioctl_calls == (c.status == 0 ? 3 : 0) && (open_flags & O_CLOEXEC) != 0 && flock_exclusive);
+  CHECK(c.name, open_calls == c.opens && sleep_calls == c.sleeps && ioctl_calls == (c.status == 0 ? 3 : 0));
+  CHECK(c.name, (open_flags & O_CLOEXEC) != 0 && flock_exclusive);
+  struct stat st;
+  CHECK(c.name, c.mode == 0 || (stat(lock_path, &st) == 0 && (st.st_mode & 07777) == c.mode));
+  if (holder > 0) {
+    kill(holder, SIGKILL);
+    waitpid(holder, nullptr, 0);
+  }
 }
 
 static void lock_cases() {
   for (const lock_case &c : LOCK_CASES) {
     int status = 0;
+    char other[sizeof lock_path];
+    std::snprintf(lock_path, sizeof lock_path, "%s/mdio.lock", lock_dir);
+    std::snprintf(other, sizeof other, "%s/other", lock_dir);
     pid_t pid = fork();
     if (pid == 0) {
-      lock_case_run(c);
+      lock_case_run(c, other);
+      std::fflush(stdout);
       _exit(failures == 0 ? 0 : 1);
     }
     CHECK(c.name, pid > 0 && waitpid(pid, &status, 0) == pid && status == 0);
+    unlink(lock_path);
+    unlink(other);
   }
+  std::snprintf(lock_path, sizeof lock_path, "%s/mdio.lock", lock_dir);
 }
 
 int main() {
+  if (mkdtemp(lock_dir) == nullptr) {
+    std::perror(lock_dir);
+    return 1;
+  }
   lock_cases();                                  // before any access of this process
-  close(STDIN_FILENO);                           // the socket then gets descriptor 0, as good as any other
+  close(STDIN_FILENO);                           // the lock file and the socket would get descriptor 0
   for (int refusal : {EMFILE, ENFILE, EACCES}) { // a failed open is tried again on the next access
     socket_errno = refusal;
     expect_failure("eth0", 7, 16, refusal, 0);
@@ -143,9 +237,10 @@ int main() {
     CHECK("access", (i % 2 == 0 ? mdio_read("eth0", 7, i % 32, &value) : mdio_write("eth0", 7, i % 32, 0)) == 0);
     CHECK("errno kept", errno == ERRNO_BEFORE && ioctl_request == (i % 2 == 0 ? SIOCGMIIREG : SIOCSMIIREG));
   }
-  CHECK("one socket", socket_calls == 7 && ioctl_calls == 64 && ioctl_fd == socket_fd);
+  CHECK("one socket", socket_calls == 7 && ioctl_calls == 64 && ioctl_fd_changes == 0);
   CHECK("socket", socket_domain == AF_INET && (socket_type & ~SOCK_CLOEXEC) == SOCK_DGRAM);
-  CHECK("not inherited", fcntl(socket_fd, F_GETFD) == FD_CLOEXEC);
+  CHECK("not inherited", fcntl(ioctl_fd, F_GETFD) == FD_CLOEXEC);
+  CHECK("off the standard streams", ioctl_fd > STDERR_FILENO && fcntl(STDIN_FILENO, F_GETFD) < 0);
 
   // The driver's refusals: no MII access, no CAP_NET_ADMIN, no interface, a bus fault, a signal.
   for (int refusal : {EOPNOTSUPP, EPERM, ENODEV, EIO, EINTR}) {
@@ -171,5 +266,7 @@ int main() {
   errno = 0;
   CHECK("null value", mdio_read("eth0", 7, 16, nullptr) == EINVAL && errno == EINVAL);
   CHECK("no system call", socket_calls + ioctl_calls == calls);
+  unlink(lock_path);
+  rmdir(lock_dir);
   return failures == 0 ? 0 : 1;
 }

@@ -15,6 +15,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "libmii/fd.h"
 #include "libmii/linux/lock.h"
 #include "mdio/mdio.h"
 
@@ -26,7 +27,9 @@ constexpr int MII_NO_SOCKET = -1;
 static_assert(sizeof(mii_ioctl_data) <= sizeof(ifreq::ifr_ifru), "MII request must fit the ifreq");
 
 // The socket the requests go through, opened on first use and kept for the
-// life of the process: any socket will do, the driver is found by name.
+// life of the process: any socket will do, the driver is found by name. It
+// is kept off the standard streams, so that a stream the caller closed
+// stays closed and nothing the caller writes there reaches the socket.
 static int mii_socket_fd = MII_NO_SOCKET;
 
 // Stores the process's socket in `fd`, opening it if need be. Returns 0 or
@@ -35,6 +38,10 @@ static int mii_socket(int *fd) {
   int kept = __atomic_load_n(&mii_socket_fd, __ATOMIC_ACQUIRE);
   if (kept == MII_NO_SOCKET) {
     int fresh = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fresh < 0) {
+      return errno;
+    }
+    fresh = fd_above_stdio(fresh);
     if (fresh < 0) {
       return errno;
     }

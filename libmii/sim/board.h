@@ -1,81 +1,30 @@
 // SPDX-FileCopyrightText: 2026 The miictl authors
 // SPDX-License-Identifier: MIT
-// The simulated board's state, shared by its rooms: registers and table, the
-// lookup engine, and what the run has done. The board names its registers
-// itself, so that a wrong constant in the tool is not mirrored here.
+// The simulated board's rooms and what they share: the board's model
+// (board/mdio-board.h) and the interface it answers on, the board file (its
+// text, its directives, saving) and the replay of a recording.
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
+#include <string_view>
 
-constexpr int SIM_PHYS = 32;
-constexpr int SIM_REGS = 32;
-constexpr int SIM_PHYS_FITTED = 9; // PHYs 0-8 answer
-constexpr uint16_t SIM_NOBODY = 0xFFFF;
+#include "board/mdio-board.h"
 
-// Lookup configuration, PHY 0.
-constexpr uint16_t SIM_CFG_PHY = 0;
-constexpr int SIM_CFG_REG = 19;
-constexpr uint16_t SIM_READ_ENABLE = 0x0800;
-
-// The switch's lookup engine, PHY 7 registers 16-20.
-constexpr uint16_t SIM_ENGINE_PHY = 7;
-constexpr int SIM_ENGINE_CTRL = 16;
-constexpr int SIM_ENGINE_DATA3 = 17; // first data register
-constexpr int SIM_ENGINE_ADDR = 18;
-constexpr int SIM_ENGINE_DATA0 = 20; // last data register
-constexpr uint16_t SIM_CMD_READ = 0xFFFF;
-constexpr uint16_t SIM_BUSY = 0x0002;
-
-constexpr int SIM_LUT_ENTRIES = 1024;
 constexpr int SIM_NAME_MAX = 15;   // interface name length, as the kernel's
 constexpr int SIM_PATH_MAX = 4096; // board file name, bytes
-constexpr int SIM_FAULTS_MAX = 32;
+constexpr int SIM_LINE_MAX = 255;  // a line of a board file or recording, without its newline
+constexpr int SIM_WORDS_MAX = 16;  // words on a line
 
 constexpr int SIM_READ = 0;
 constexpr int SIM_WRITE = 1;
-constexpr int SIM_EITHER = 2; // a fault on the access at a position in the run
 
-// An access made to fail by the board file.
-struct sim_fault {
-  int kind;          // SIM_READ, SIM_WRITE, or SIM_EITHER with `position`
-  uint16_t phy;      // read and write faults: the register
-  int reg;           //
-  int index;         // the table entry latched at the access, or -1: any
-  uint32_t nth;      // fail only this matching access (1-based), or 0: all
-  uint32_t position; // SIM_EITHER: the access's number in the run
-  int status;        // returned
-  int err;           // left in errno
-  bool has_value;    // reads: `value` is still stored
-  uint16_t value;    //
-  uint32_t matched;  // matching accesses so far
-};
-
-// Everything the board holds for the run.
-struct sim_board {
-  char nic[SIM_NAME_MAX + 1];
-  uint16_t regs[SIM_PHYS][SIM_REGS];
-  uint32_t lut_hi[SIM_LUT_ENTRIES]; // registers 17:18
-  uint32_t lut_lo[SIM_LUT_ENTRIES]; // registers 19:20
-  uint32_t busy_polls;              // busy status reads after each command
-  bool busy_forever;                // the busy flag never clears
-  sim_fault faults[SIM_FAULTS_MAX];
-  int fault_count;
-};
-
-// The lookup engine; it starts zeroed every run.
-struct sim_engine {
-  uint16_t data[4];   // registers 17-20
-  uint16_t latched;   // entry index from the last address word
-  uint32_t busy_left; // busy status reads still to come
-  bool stuck;         // busy for good since the last command
-};
-
-// What the run has done so far, outside the board proper.
+// The board file of the run.
 struct sim_run {
-  bool from_file;
-  char path[SIM_PATH_MAX];
-  uint32_t accesses;              // so far, refused ones included
-  bool dirty[SIM_PHYS][SIM_REGS]; // plain registers whose value a write changed
+  char path[SIM_PATH_MAX]; // empty: the built-in demo board, never saved
+  bool regular;            // the board was read from a regular file
+  bool open_line;          // the file's last line has no newline
+  bool unsaved;            // saving failed and said so: no more tries
 };
 
 // One access on its way through: what was asked and how it ends.
@@ -91,8 +40,8 @@ struct sim_access {
   int status;
 };
 
-extern sim_board sim_bd;
-extern sim_engine sim_eng;
+extern mdio_board sim_bd;
+extern char sim_nic[SIM_NAME_MAX + 1];
 extern sim_run sim_rn;
 
 // Forgets the board, so that the next access sets it up afresh from the
@@ -100,10 +49,66 @@ extern sim_run sim_rn;
 // (without a trace or a replay, which keep their files).
 void sim_restart();
 
-constexpr bool sim_is_engine(uint16_t phy, int reg) {
-  return phy == SIM_ENGINE_PHY && reg >= SIM_ENGINE_CTRL && reg <= SIM_ENGINE_DATA0;
-}
+// --- text (words.cpp) ---------------------------------------------------------
 
-// The table entry an address word latches: index bits 7..0 come in bits
-// 15..8, bits 9..8 in bits 1..0.
-constexpr uint16_t sim_index_of(uint16_t word) { return static_cast<uint16_t>((word >> 8) | ((word & 0x0003U) << 8)); }
+// Where a board file or recording is being read, for messages.
+struct sim_parser {
+  const char *path;
+  int line;
+};
+
+// A board file or a recording, read line by line from `text` if it is set
+// (the built-in board), else from the file at the path given.
+struct sim_reader {
+  sim_parser at;               // the file and the line read last
+  const char *text;            // what is left of the text
+  FILE *f;                     // open while lines are read
+  bool regular;                // the file is a regular file
+  char line[SIM_LINE_MAX + 2]; // the line read last, newline included
+  bool failed;                 // a mistake was reported: the file is not to be used
+};
+
+// Reads the next line into r->line, opening the file at the first call
+// (`r` zeroed but for `text`): true; false, the file closed, at its end or
+// once r->failed is set (by the caller, for a mistake of its own). A file
+// that cannot be opened or read, a line too long and a NUL byte are
+// reported and set r->failed.
+bool sim_reader_next(sim_reader *r, const char *path);
+
+// Splits `line` into words up to a '#'. Returns their count, or -1 if
+// there are more than SIM_WORDS_MAX.
+int sim_words(const char *line, std::string_view *w);
+
+// Reports a mistake on the line being read; returns false.
+__attribute__((format(printf, 2, 3))) bool sim_fail(const sim_parser *p, const char *fmt, ...);
+
+// How much of a word a message quotes.
+int sim_quote_len(std::string_view t);
+
+// A decimal or 0x-hex number in [min, max] (a sign only where min < 0; a
+// leading 0 does not make octal), or a message naming `what`.
+bool sim_number(const sim_parser *p, std::string_view t, const char *what, int64_t min, int64_t max, int64_t *out);
+
+// --- the board file (board_file.cpp, fault.cpp, save.cpp) ----------------------
+
+// Sets the board up from the file at `path`, or from the demo board if
+// `path` is null or empty; on a mistake or a read error, reports it once
+// on standard error and returns false.
+bool sim_load_board(const char *path);
+
+// Adds the fault on a `fault ...` line of `n` words to the board.
+bool sim_fault_directive(const sim_parser *p, const std::string_view *t, int n);
+
+// Adds the register's new value to the board file, so that the next run
+// starts with it; a failure is reported once on standard error.
+void sim_save(int phy, int reg);
+
+// --- replay (replay.cpp) ------------------------------------------------------
+
+// Reads the recording at `path` (MII_SIM_REPLAY); on a mistake reports it
+// once on standard error and returns false.
+bool sim_replay_load(const char *path);
+
+// Answers the access as the recording did, or, where the run has gone
+// where the recording has not, fails it with EIO.
+void sim_replay(sim_access *a);

@@ -6,14 +6,14 @@
 // against the next recorded write. An access the recording cannot answer
 // (one read too many, a different value written) fails with EIO, and the
 // first of them is reported with the trace line it was held against.
-#include "libmii/sim/replay.h"
+#include "libmii/sim/board.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "libmii/sim/words.h"
 #include "libmii/trace/line.h"
 
 constexpr int SIM_REPLAY_KEYS_MAX = 64;    // registers, by interface and kind, in a recording
@@ -99,22 +99,24 @@ static bool sim_replay_line(const sim_parser *p, const char *line) {
   sim_replay_record r = {};
   r.line = static_cast<uint32_t>(p->line);
   r.stored = write || t[at] != "-";
-  uint32_t phy = 0;
-  uint32_t value = 0;
-  int reg = 0;
-  if (!sim_number(p, t[2], "PHY", 0, 0xFFFF, &phy) || !sim_signed(p, t[3], "register", &reg) ||
-      (r.stored && !sim_number(p, t[at], "value", 0, 0xFFFF, &value)) ||
-      !sim_signed(p, t[at + 1], "status", &r.status)) {
+  r.has_errno = n == at + 3;
+  int64_t v[5] = {};
+  if (!sim_number(p, t[2], "PHY", 0, 0xFFFF, &v[0]) || !sim_number(p, t[3], "register", INT_MIN, INT_MAX, &v[1]) ||
+      (r.stored && !sim_number(p, t[at], "value", 0, 0xFFFF, &v[2])) ||
+      !sim_number(p, t[at + 1], "status", INT_MIN, INT_MAX, &v[3])) {
     return false;
   }
-  r.value = static_cast<uint16_t>(value);
-  r.has_errno = n == at + 3;
   std::string_view err = r.has_errno ? t[at + 2] : "errno=0";
   if (err.substr(0, 6) != "errno=") {
     return sim_fail(p, "not a trace line");
   }
-  err.remove_prefix(6);
-  return sim_signed(p, err, "errno", &r.err) && sim_replay_file(p, t[1], write, static_cast<uint16_t>(phy), reg, &r);
+  if (!sim_number(p, err.substr(6), "errno", INT_MIN, INT_MAX, &v[4])) {
+    return false;
+  }
+  r.value = static_cast<uint16_t>(v[2]);
+  r.status = static_cast<int>(v[3]);
+  r.err = static_cast<int>(v[4]);
+  return sim_replay_file(p, t[1], write, static_cast<uint16_t>(v[0]), static_cast<int>(v[1]), &r);
 }
 
 bool sim_replay_load(const char *path) {

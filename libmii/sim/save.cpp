@@ -1,112 +1,59 @@
 // SPDX-FileCopyrightText: 2026 The miictl authors
 // SPDX-License-Identifier: MIT
-// Saving the board file back: after a write changes a plain register, the
-// file is rewritten with that register's value, every other line kept.
-#include "libmii/sim/save.h"
+// Saving the board file: a write that changes a plain register appends a
+// `reg` line with the new value to the file, which the next run reads after
+// the file's earlier lines for that register, as the switch keeps what was
+// written. The file is written where it is, through a symbolic link to its
+// target, so it keeps its owner and permission bits (less set-user-ID and
+// set-group-ID, which a write drops). A board that is not a regular file
+// (a pipe, a FIFO, a device) is used for the run and never written.
 
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "libmii/sim/board.h"
-#include "libmii/sim/words.h"
 
-// Copies a board file line; a `reg` line of a written register gets the
-// register's value, its indentation and trailing comment kept.
-static void sim_save_line(FILE *out, const char *line, bool seen[SIM_PHYS][SIM_REGS]) {
-  std::string_view t[SIM_WORDS_MAX];
-  uint64_t phy = 0;
-  uint64_t reg = 0;
-  int n = sim_words(line, t);
-  if (n != 4 || t[0] != "reg" || !sim_scan(t[1], &phy) || !sim_scan(t[2], &reg) || phy >= SIM_PHYS || reg >= SIM_REGS ||
-      !sim_rn.dirty[phy][reg]) {
-    std::fputs(line, out);
-    return;
-  }
-  seen[phy][reg] = true;
-  std::fprintf(out, "%.*sreg %u %u 0x%04x%s", static_cast<int>(t[0].data() - line), line, static_cast<unsigned>(phy),
-               static_cast<unsigned>(reg), static_cast<unsigned>(sim_bd.regs[phy][reg]), t[3].data() + t[3].size());
-}
-
-// Written registers that have no `reg` line yet go at the end.
-static void sim_save_new(FILE *out, bool seen[SIM_PHYS][SIM_REGS], bool at_line_start) {
-  for (int phy = 0; phy < SIM_PHYS; phy++) {
-    for (int reg = 0; reg < SIM_REGS; reg++) {
-      if (!sim_rn.dirty[phy][reg] || seen[phy][reg]) {
-        continue;
-      }
-      if (!at_line_start) {
-        std::fputc('\n', out);
-        at_line_start = true;
-      }
-      std::fprintf(out, "reg %d %d 0x%04x\n", phy, reg, static_cast<unsigned>(sim_bd.regs[phy][reg]));
-    }
-  }
-}
-
-// Copies the board file `in` to `out` with the written registers' values;
-// returns nullptr or why it could not.
-static const char *sim_save_lines(FILE *in, FILE *out) {
-  bool seen[SIM_PHYS][SIM_REGS] = {};
-  char line[SIM_LINE_MAX + 2];
-  bool at_line_start = true;
-  int got = 0;
-  while ((got = sim_read_line(in, line)) == SIM_LINE_OK) {
-    sim_save_line(out, line, seen);
-    at_line_start = line[std::strlen(line) - 1] == '\n';
-  }
-  if (got != SIM_LINE_END) {
-    return "a line is too long or holds a NUL byte";
-  }
-  if (std::ferror(in)) {
+// Appends the line to the open board file `fd`; returns nullptr or why it could not.
+static const char *sim_save_to(int fd, const char *line, int len) {
+  struct stat st = {};
+  if (fstat(fd, &st) != 0) {
     return std::strerror(errno);
   }
-  sim_save_new(out, seen, at_line_start);
+  if (!S_ISREG(st.st_mode)) {
+    return "not a regular file";
+  }
+  if ((st.st_mode & (S_ISUID | S_ISGID)) != 0 && fchmod(fd, st.st_mode & 01777) != 0) {
+    return std::strerror(errno);
+  }
+  ssize_t done = write(fd, line, static_cast<size_t>(len));
+  if (done != len) {
+    return done < 0 ? std::strerror(errno) : "short write";
+  }
   return nullptr;
 }
 
-// Fills the new temporary file `fd`, which gets the old file's permission
-// bits, and closes it; returns nullptr or why it could not.
-static const char *sim_save_write(FILE *in, int fd) {
-  struct stat st = {};
-  FILE *out = nullptr;
-  if (fstat(fileno(in), &st) != 0 || fchmod(fd, st.st_mode & 07777) != 0 || (out = fdopen(fd, "w")) == nullptr) {
-    const char *why = std::strerror(errno);
-    close(fd);
-    return why;
+void sim_save(int phy, int reg) {
+  if (sim_rn.path[0] == '\0' || sim_rn.unsaved) {
+    return;
   }
-  const char *why = sim_save_lines(in, out);
-  if (why == nullptr && (std::fflush(out) != 0 || std::ferror(out) || fsync(fd) != 0)) {
-    why = std::strerror(errno);
-  }
-  if (std::fclose(out) != 0 && why == nullptr) {
-    why = std::strerror(errno);
-  }
-  return why;
-}
-
-// A temporary file in the same directory is renamed over the old one, so
-// that a reader never sees half a file. A failure is reported and the run
-// goes on.
-void sim_save() {
-  char tmp[SIM_PATH_MAX + sizeof ".XXXXXX"];
-  std::snprintf(tmp, sizeof tmp, "%s.XXXXXX", sim_rn.path);
-  FILE *in = std::fopen(sim_rn.path, "r");
-  int fd = in != nullptr ? mkstemp(tmp) : -1;
-  const char *why = fd < 0 ? std::strerror(errno) : sim_save_write(in, fd);
-  if (in != nullptr) {
-    std::fclose(in);
-  }
-  if (why == nullptr && std::rename(tmp, sim_rn.path) != 0) {
-    why = std::strerror(errno);
-  }
-  if (why != nullptr) {
-    if (fd >= 0) {
-      unlink(tmp);
+  char line[32];
+  int len = std::snprintf(line, sizeof line, "%sreg %d %d 0x%04x\n", sim_rn.open_line ? "\n" : "", phy, reg,
+                          static_cast<unsigned>(sim_bd.regs[phy][reg]));
+  const char *why = "not a regular file";
+  if (sim_rn.regular) {
+    int fd = open(sim_rn.path, O_WRONLY | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    why = fd < 0 ? std::strerror(errno) : sim_save_to(fd, line, len);
+    if (fd >= 0 && close(fd) != 0 && why == nullptr) {
+      why = std::strerror(errno);
     }
+  }
+  sim_rn.open_line = sim_rn.open_line && why != nullptr;
+  if (why != nullptr) {
     std::fprintf(stderr, "libmii-sim: cannot save %s: %s\n", sim_rn.path, why);
+    sim_rn.unsaved = true;
   }
 }

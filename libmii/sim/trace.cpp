@@ -6,15 +6,15 @@
 
 #include "libmii/trace/line.h"
 
-static int sim_trace_fd = -1;
+static trace_file sim_trace_out = {-1, nullptr, nullptr};
 
-void sim_trace_open() { sim_trace_fd = trace_open("MII_SIM_TRACE", "libmii-sim"); }
+void sim_trace_open() { trace_open(&sim_trace_out, "MII_SIM_TRACE", "libmii-sim"); }
 
 void sim_trace(const sim_access *a) {
-  if (sim_trace_fd < 0) {
+  if (sim_trace_out.fd < 0) {
     return;
   }
   trace_record r = {a->kind == SIM_WRITE, a->nic, a->phy, a->reg, a->value, a->stored, a->status, a->failed, a->err};
   char line[TRACE_LINE_MAX];
-  trace_put(sim_trace_fd, line, trace_format(&r, line));
+  trace_put(&sim_trace_out, line, trace_format(&r, line));
 }

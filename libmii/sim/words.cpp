@@ -1,63 +1,72 @@
 // SPDX-FileCopyrightText: 2026 The miictl authors
 // SPDX-License-Identifier: MIT
-// Lines, words and numbers of a board file, and the messages naming the
-// file and line of a mistake.
-#include "libmii/sim/words.h"
-
+// Lines, words and numbers of a board file or a recording, and the
+// messages naming the file and line of a mistake.
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <cstdarg>
-#include <cstdlib>
 #include <cstring>
+#include <sys/stat.h>
+
+#include "libmii/sim/board.h"
 
 constexpr int SIM_QUOTE_MAX = 40; // longest word quoted in a message
 constexpr std::string_view SIM_BLANKS = " \t\r\n\v\f";
 
-int sim_read_line(FILE *f, char *buf) {
+static int sim_getc(sim_reader *r) {
+  if (r->text == nullptr) {
+    return std::getc(r->f);
+  }
+  return *r->text != '\0' ? static_cast<unsigned char>(*r->text++) : EOF;
+}
+
+static bool sim_reader_open(sim_reader *r, const char *path) {
+  struct stat st = {};
+  r->at.path = path;
+  if (r->text == nullptr && (r->f = std::fopen(path, "re")) == nullptr) {
+    std::fprintf(stderr, "libmii-sim: %s: %s\n", path, std::strerror(errno));
+    return false;
+  }
+  r->regular = r->f != nullptr && fstat(fileno(r->f), &st) == 0 && S_ISREG(st.st_mode);
+  return true;
+}
+
+// Reads a line, newline included; false at the end, or if it is too long
+// or holds a NUL byte, which is reported.
+static bool sim_read_line(sim_reader *r) {
   int len = 0;
   int c = 0;
-  while ((c = std::getc(f)) != EOF) {
-    if (c == '\0') {
-      return SIM_LINE_NUL;
-    }
-    if (len == SIM_LINE_MAX && c != '\n') {
-      return SIM_LINE_LONG;
-    }
-    buf[len++] = static_cast<char>(c);
+  while ((c = sim_getc(r)) != EOF && c != '\0' && (len < SIM_LINE_MAX || c == '\n')) {
+    r->line[len++] = static_cast<char>(c);
     if (c == '\n') {
       break;
     }
   }
-  buf[len] = '\0';
-  return len > 0 ? SIM_LINE_OK : SIM_LINE_END;
+  r->line[len] = '\0';
+  r->at.line += len > 0 || c != EOF ? 1 : 0;
+  if (c == '\0' || (c != EOF && c != '\n')) {
+    r->failed = c == '\0' ? !sim_fail(&r->at, "NUL byte in line")
+                          : !sim_fail(&r->at, "line longer than %d characters", SIM_LINE_MAX);
+  }
+  return len > 0 && !r->failed;
 }
 
 bool sim_reader_next(sim_reader *r, const char *path) {
-  if (r->at.path == nullptr) {
-    r->at.path = path;
-    r->f = std::fopen(path, "r");
-    if (r->f == nullptr) {
-      std::fprintf(stderr, "libmii-sim: %s: %s\n", path, std::strerror(errno));
-      r->failed = true;
-      return false;
-    }
+  if (r->at.path == nullptr && !sim_reader_open(r, path)) {
+    r->failed = true;
+    return false;
   }
-  int got = r->failed ? SIM_LINE_END : sim_read_line(r->f, r->line);
-  r->at.line += got != SIM_LINE_END ? 1 : 0;
-  if (got == SIM_LINE_OK) {
+  if (!r->failed && sim_read_line(r)) {
     return true;
   }
-  if (got == SIM_LINE_LONG) {
-    r->failed = !sim_fail(&r->at, "line longer than %d characters", SIM_LINE_MAX);
-  } else if (got == SIM_LINE_NUL) {
-    r->failed = !sim_fail(&r->at, "NUL byte in line");
-  } else if (!r->failed && std::ferror(r->f)) {
+  if (!r->failed && r->f != nullptr && std::ferror(r->f)) {
     std::fprintf(stderr, "libmii-sim: %s: %s\n", path, std::strerror(errno));
     r->failed = true;
   }
-  std::fclose(r->f);
-  r->f = nullptr;
+  if (r->f != nullptr) {
+    std::fclose(r->f);
+    r->f = nullptr;
+  }
   return false;
 }
 
@@ -77,26 +86,6 @@ int sim_words(const char *line, std::string_view *w) {
   }
 }
 
-// `t` is a word of a line, so the character after it is no digit.
-bool sim_scan(std::string_view t, uint64_t *out) {
-  int base = 10;
-  std::string_view digits = "0123456789";
-  if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) {
-    base = 16;
-    digits = "0123456789abcdefABCDEF";
-    t.remove_prefix(2);
-  }
-  if (t.empty() || t.find_first_not_of(digits) != std::string_view::npos) {
-    return false;
-  }
-  // Digits alone: no sign, blank or second prefix for strtoull to take. Its
-  // ERANGE is not left behind for a later message to report.
-  int saved_errno = errno;
-  *out = std::min<unsigned long long>(std::strtoull(t.data(), nullptr, base), 0x100000000ULL);
-  errno = saved_errno;
-  return true;
-}
-
 bool sim_fail(const sim_parser *p, const char *fmt, ...) {
   char msg[160];
   va_list ap;
@@ -109,32 +98,29 @@ bool sim_fail(const sim_parser *p, const char *fmt, ...) {
 
 int sim_quote_len(std::string_view t) { return static_cast<int>(std::min<size_t>(t.size(), SIM_QUOTE_MAX)); }
 
-bool sim_number(const sim_parser *p, std::string_view t, const char *what, uint32_t min, uint32_t max, uint32_t *out) {
-  uint64_t v = 0;
-  if (!sim_scan(t, &v)) {
-    return sim_fail(p, "bad %s '%.*s'", what, sim_quote_len(t), t.data());
-  }
-  if (v < min || v > max) {
-    unsigned lo = min;
-    unsigned hi = max;
-    return max == 0xFFFFU ? sim_fail(p, "%s '%.*s' out of range (0x%x-0x%x)", what, sim_quote_len(t), t.data(), lo, hi)
-                          : sim_fail(p, "%s '%.*s' out of range (%u-%u)", what, sim_quote_len(t), t.data(), lo, hi);
-  }
-  *out = static_cast<uint32_t>(v);
-  return true;
-}
-
-bool sim_signed(const sim_parser *p, std::string_view t, const char *what, int *out) {
-  bool negative = !t.empty() && t[0] == '-';
+bool sim_number(const sim_parser *p, std::string_view t, const char *what, int64_t min, int64_t max, int64_t *out) {
   std::string_view digits = t;
-  digits.remove_prefix(negative || (!t.empty() && t[0] == '+') ? 1 : 0);
-  uint64_t v = 0;
-  if (!sim_scan(digits, &v)) {
-    return sim_fail(p, "bad %s '%.*s'", what, sim_quote_len(t), t.data());
+  bool negative = min < 0 && !t.empty() && t[0] == '-';
+  digits.remove_prefix(min < 0 && !t.empty() && (t[0] == '-' || t[0] == '+') ? 1 : 0);
+  int base = digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X') ? 16 : 10;
+  digits.remove_prefix(base == 16 ? 2 : 0);
+  int len = sim_quote_len(t);
+  if (digits.empty() ||
+      digits.find_first_not_of(base == 16 ? "0123456789abcdefABCDEF" : "0123456789") != std::string_view::npos) {
+    return sim_fail(p, "bad %s '%.*s'", what, len, t.data());
   }
-  if (v > (negative ? 0x80000000ULL : static_cast<uint64_t>(INT_MAX))) {
-    return sim_fail(p, "%s '%.*s' out of range for an int", what, sim_quote_len(t), t.data());
+  int64_t v = 0;
+  for (char c : digits) { // stops growing past 32 bits, which is out of every range
+    v = std::min<int64_t>(v * base + (c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10), INT64_C(1) << 33);
   }
-  *out = negative ? static_cast<int>(-static_cast<int64_t>(v)) : static_cast<int>(v);
-  return true;
+  v = negative ? -v : v;
+  if (v >= min && v <= max) {
+    *out = v;
+    return true;
+  }
+  if (min < 0) {
+    return sim_fail(p, "%s '%.*s' out of range for an int", what, len, t.data());
+  }
+  const char *range = max == 0xFFFF ? "%s '%.*s' out of range (0x%x-0x%x)" : "%s '%.*s' out of range (%u-%u)";
+  return sim_fail(p, range, what, len, t.data(), static_cast<unsigned>(min), static_cast<unsigned>(max));
 }

@@ -18,7 +18,7 @@ using trace_read_fn = int (*)(const char *, uint16_t, int, uint16_t *);
 using trace_write_fn = int (*)(const char *, uint16_t, int, uint16_t);
 
 static bool trace_started;
-static int trace_fd = -1; // -1: forward only
+static trace_file trace_out = {-1, nullptr, nullptr}; // fd -1: forward only
 static trace_read_fn trace_next_read;
 static trace_write_fn trace_next_write;
 
@@ -33,18 +33,18 @@ static void trace_start() {
   if (trace_next_read == nullptr || trace_next_write == nullptr) {
     std::fprintf(stderr, "libmii-trace: no libmii.so behind this one\n");
   }
-  trace_fd = trace_open("MII_TRACE", "libmii-trace");
+  trace_open(&trace_out, "MII_TRACE", "libmii-trace");
 }
 
 // Records the access, then leaves errno as the library behind left it. The
 // library reported errno if it failed or changed it.
 static int trace_end(trace_record *r, int caller_errno) {
   int err = errno;
-  if (trace_fd >= 0) {
+  if (trace_out.fd >= 0) {
     r->has_errno = r->status != 0 || err != caller_errno;
     r->err = err;
     char line[TRACE_LINE_MAX];
-    trace_put(trace_fd, line, trace_format(r, line));
+    trace_put(&trace_out, line, trace_format(r, line));
   }
   errno = err;
   return r->status;

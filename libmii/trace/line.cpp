@@ -8,7 +8,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include "libmii/fd.h"
+
+constexpr mode_t TRACE_MODE = 0644; // others may read a new trace, never write to it
 
 // A byte that may stand as itself in a name: printable, neither blank nor
 // a quote, a backslash or the '#' that starts a comment where lines are read.
@@ -57,28 +62,54 @@ int trace_format(const trace_record *r, char *line) {
                        static_cast<unsigned>(r->phy), r->reg, r->write ? "" : "-> ", value, r->status, err);
 }
 
-int trace_open(const char *var, const char *who) {
-  const char *path = std::getenv(var);
-  if (path == nullptr || *path == '\0') {
-    return -1;
+void trace_open(trace_file *t, const char *var, const char *who) {
+  t->fd = -1;
+  t->who = who;
+  t->path = std::getenv(var);
+  if (t->path == nullptr || *t->path == '\0') {
+    return;
   }
-  int fd = std::strcmp(path, "-") == 0 ? STDERR_FILENO : open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
-  if (fd < 0) {
-    std::fprintf(stderr, "%s: %s: %s\n", who, path, std::strerror(errno));
+  if (std::strcmp(t->path, "-") == 0) {
+    t->fd = STDERR_FILENO;
+    return;
   }
-  return fd;
+  struct stat st;
+  int got = fd_open_shared(t->path, O_WRONLY | O_CREAT | O_APPEND, TRACE_MODE, &st);
+  if (got < 0) {
+    std::fprintf(stderr, "%s: %s: %s\n", who, t->path, fd_refusal(got));
+    return;
+  }
+  t->fd = got;
 }
 
-void trace_put(int fd, const char *line, int len) {
-  while (len > 0) {
-    ssize_t done = write(fd, line, static_cast<size_t>(len));
-    if (done < 0 && errno == EINTR) {
+void trace_put(trace_file *t, const char *line, int len) {
+  int done = 0;
+  int err = EIO; // a write that writes nothing and says nothing
+  while (t->fd >= 0 && done < len) {
+    ssize_t wrote = write(t->fd, line + done, static_cast<size_t>(len - done));
+    if (wrote < 0 && errno == EINTR) {
       continue;
     }
-    if (done <= 0) {
-      return;
+    if (wrote <= 0) {
+      err = wrote < 0 ? errno : err;
+      break;
     }
-    line += done;
-    len -= static_cast<int>(done);
+    done += static_cast<int>(wrote);
   }
+  if (t->fd < 0 || done == len) {
+    return;
+  }
+  // Appended: the part written ends where the file offset now is. Lines
+  // another process appended after it in the meantime would go too; each
+  // run is told to trace to a file of its own. Should the cut fail, the
+  // message below still tells the reader the trace is cut short.
+  off_t end = t->fd == STDERR_FILENO ? -1 : lseek(t->fd, 0, SEEK_CUR);
+  if (done > 0 && end >= done) {
+    ftruncate(t->fd, end - done);
+  }
+  std::fprintf(stderr, "%s: %s: %s; the trace ends at the last whole access\n", t->who, t->path, std::strerror(err));
+  if (t->fd != STDERR_FILENO) {
+    close(t->fd);
+  }
+  t->fd = -1;
 }

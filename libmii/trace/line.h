@@ -35,12 +35,24 @@ void trace_nic(const char *nic, char *out);
 // bytes); returns its length.
 int trace_format(const trace_record *r, char *line);
 
-// Opens the trace file named by the environment variable `var` for
-// appending ('-': standard error). Returns -1 if it names none, or after
-// reporting on standard error, as "WHO: FILE: reason", why it cannot be opened.
-int trace_open(const char *var, const char *who);
+// A trace file being written.
+struct trace_file {
+  int fd;           // -1: none, or given up
+  const char *who;  // the library, as its messages name it
+  const char *path; // as the environment names it
+};
 
-// Appends a line to `fd` with one write(2), another only if the first was
-// cut short, so that lines of several processes do not mix and a run that
-// is killed leaves whole lines.
-void trace_put(int fd, const char *line, int len);
+// Opens the trace file named by the environment variable `var` for
+// appending ('-': standard error), if it names one. The file is refused
+// if it is a symbolic link, not a regular file (a FIFO is never waited
+// on) or owned by a user other than root and the caller, and is never
+// given one of the standard streams' descriptors. Reports on standard
+// error, as "WHO: FILE: reason", why it cannot be opened.
+void trace_open(trace_file *t, const char *var, const char *who);
+
+// Appends a line to the trace with one write(2), another only if the
+// first was cut short, so that lines of several processes do not mix and a
+// run that is killed leaves whole lines. A line that cannot be written in
+// full is taken back off the file, said once on standard error, and the
+// trace given up: it ends with the last whole access.
+void trace_put(trace_file *t, const char *line, int len);
