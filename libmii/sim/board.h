@@ -10,14 +10,12 @@
 #include <string_view>
 
 #include "board/mdio-board.h"
+#include "libmii/trace/line.h"
 
 constexpr int SIM_NAME_MAX = 15;   // interface name length, as the kernel's
 constexpr int SIM_PATH_MAX = 4096; // board file name, bytes
 constexpr int SIM_LINE_MAX = 255;  // a line of a board file or recording, without its newline
 constexpr int SIM_WORDS_MAX = 16;  // words on a line
-
-constexpr int SIM_READ = 0;
-constexpr int SIM_WRITE = 1;
 
 // The board file of the run.
 struct sim_run {
@@ -25,19 +23,6 @@ struct sim_run {
   bool regular;            // the board was read from a regular file
   bool open_line;          // the file's last line has no newline
   bool unsaved;            // saving failed and said so: no more tries
-};
-
-// One access on its way through: what was asked and how it ends.
-struct sim_access {
-  int kind;
-  const char *nic;
-  uint16_t phy;
-  int reg;
-  uint16_t value; // written, or to be stored through the read pointer
-  bool stored;    // a read stores `value`
-  bool failed;    // errno is to be set to `err`
-  int err;
-  int status;
 };
 
 extern mdio_board sim_bd;
@@ -111,4 +96,4 @@ bool sim_replay_load(const char *path);
 
 // Answers the access as the recording did, or, where the run has gone
 // where the recording has not, fails it with EIO.
-void sim_replay(sim_access *a);
+void sim_replay(trace_record *a);

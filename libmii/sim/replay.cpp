@@ -141,12 +141,12 @@ static const sim_replay_record *sim_replay_next(int k) {
 }
 
 // Says once why the run has left the recording.
-static void sim_replay_diverge(const sim_access *a, const char *nic, int k, const sim_replay_record *r) {
+static void sim_replay_diverge(const trace_record *a, const char *nic, int k, const sim_replay_record *r) {
   if (sim_diverged) {
     return;
   }
   sim_diverged = true;
-  const char *what = a->kind == SIM_WRITE ? "write" : "read";
+  const char *what = a->write ? "write" : "read";
   unsigned phy = a->phy;
   if (k < 0) {
     std::fprintf(stderr, "libmii-sim: %s: replay diverged: %s of %s %u %d, never recorded\n", sim_replay_path, what,
@@ -161,15 +161,15 @@ static void sim_replay_diverge(const sim_access *a, const char *nic, int k, cons
   }
 }
 
-void sim_replay(sim_access *a) {
+void sim_replay(trace_record *a) {
   char nic[TRACE_NIC_FIELD_MAX + 1];
   trace_nic(a->nic, nic);
-  bool write = a->kind == SIM_WRITE;
+  bool write = a->write;
   int k = sim_replay_key_of(nic, write, a->phy, a->reg);
   const sim_replay_record *r = k < 0 ? nullptr : sim_replay_next(k);
   if (r == nullptr || (write && r->value != a->value)) {
     sim_replay_diverge(a, nic, k, r);
-    a->failed = true;
+    a->has_errno = true;
     a->status = EIO;
     a->err = EIO;
     return;
@@ -179,6 +179,6 @@ void sim_replay(sim_access *a) {
     a->value = r->value;
   }
   a->status = r->status;
-  a->failed = r->has_errno;
+  a->has_errno = r->has_errno;
   a->err = r->err;
 }
