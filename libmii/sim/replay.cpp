@@ -58,7 +58,7 @@ static int sim_replay_key_of(std::string_view nic, bool write, uint16_t phy, int
 }
 
 // Files a record under its register, making room for it.
-static bool sim_replay_file(const sim_parser *p, std::string_view nic, bool write, uint16_t phy, int reg,
+static bool sim_replay_file(const sim_reader *p, std::string_view nic, bool write, uint16_t phy, int reg,
                             sim_replay_record *r) {
   r->key = sim_replay_key_of(nic, write, phy, reg);
   if (r->key < 0 && sim_key_count == SIM_REPLAY_KEYS_MAX) {
@@ -87,26 +87,23 @@ static bool sim_replay_file(const sim_parser *p, std::string_view nic, bool writ
 }
 
 // `R NIC PHY REG -> VALUE STATUS [errno=E]` or `W NIC PHY REG VALUE STATUS [errno=E]`.
-static bool sim_replay_line(const sim_parser *p, const char *line) {
-  std::string_view t[SIM_WORDS_MAX];
-  int n = sim_words(line, t);
+static bool sim_replay_line(const sim_reader *p) {
+  const std::string_view *t = p->w;
+  int n = p->n;
   bool read = n >= 5 && t[0] == "R" && t[4] == "->";
   bool write = n >= 1 && t[0] == "W";
   int at = write ? 4 : 5; // the value
   if ((!read && !write) || n < at + 2 || n > at + 3 || t[1].size() > TRACE_NIC_FIELD_MAX) {
     return sim_fail(p, "not a trace line");
   }
-  sim_replay_record r = {};
-  r.line = static_cast<uint32_t>(p->line);
-  r.stored = write || t[at] != "-";
-  r.has_errno = n == at + 3;
+  sim_replay_record r = {static_cast<uint32_t>(p->line), -1, 0, write || t[at] != "-", n == at + 3, 0, 0};
+  std::string_view err = r.has_errno ? t[at + 2] : "errno=0";
   int64_t v[5] = {};
   if (!sim_number(p, t[2], "PHY", 0, 0xFFFF, &v[0]) || !sim_number(p, t[3], "register", INT_MIN, INT_MAX, &v[1]) ||
       (r.stored && !sim_number(p, t[at], "value", 0, 0xFFFF, &v[2])) ||
       !sim_number(p, t[at + 1], "status", INT_MIN, INT_MAX, &v[3])) {
     return false;
   }
-  std::string_view err = r.has_errno ? t[at + 2] : "errno=0";
   if (err.substr(0, 6) != "errno=") {
     return sim_fail(p, "not a trace line");
   }
@@ -122,8 +119,9 @@ static bool sim_replay_line(const sim_parser *p, const char *line) {
 bool sim_replay_load(const char *path) {
   sim_replay_path = path;
   sim_reader r = {};
-  while (sim_reader_next(&r, path)) {
-    r.failed = !sim_replay_line(&r.at, r.line);
+  r.path = path;
+  while (sim_reader_next(&r)) {
+    r.failed = !sim_replay_line(&r);
   }
   return !r.failed;
 }

@@ -37,7 +37,7 @@ static const char *sim_save_to(int fd, const char *line, int len) {
 }
 
 void sim_save(int phy, int reg) {
-  if (sim_rn.path[0] == '\0' || sim_rn.unsaved) {
+  if (sim_rn.path == nullptr || sim_rn.unsaved) {
     return;
   }
   char line[32];
