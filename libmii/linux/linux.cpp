@@ -66,22 +66,21 @@ static int mii_socket_fd = -1;
 // its status in `st`. Returns 0 (`fd` is -1 when there is no lock to be
 // had: no directory for it, or a read-only one) or the errno to fail with.
 static int mii_lock_open(int *fd, struct stat *st) {
-  int got = FD_FAILED;
+  const char *refused = nullptr;
   for (int tries = 0; tries < 2; tries++) { // again if another run created it in between
-    got = fd_open_shared(MII_LOCK_FILE, O_RDONLY, 0, st);
-    if (got != FD_FAILED || errno != ENOENT) {
+    *fd = fd_open_shared(MII_LOCK_FILE, O_RDONLY, 0, st, &refused);
+    if (*fd >= 0 || refused != nullptr || errno != ENOENT) {
       break;
     }
-    got = fd_open_shared(MII_LOCK_FILE, O_RDONLY | O_CREAT | O_EXCL, MII_LOCK_MODE, st);
-    if (got != FD_FAILED || errno != EEXIST) {
+    *fd = fd_open_shared(MII_LOCK_FILE, O_RDONLY | O_CREAT | O_EXCL, MII_LOCK_MODE, st, &refused);
+    if (*fd >= 0 || refused != nullptr || errno != EEXIST) {
       break;
     }
   }
-  *fd = got >= 0 ? got : -1;
-  if (got >= 0) {
+  if (*fd >= 0) {
     return 0;
   }
-  if (got != FD_FAILED) {
+  if (refused != nullptr) {
     return ENOLCK;
   }
   switch (errno) {

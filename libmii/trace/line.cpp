@@ -65,12 +65,11 @@ void trace_open(trace_file *t, const char *var, const char *who) {
     return;
   }
   struct stat st;
-  int got = fd_open_shared(t->path, O_WRONLY | O_CREAT | O_APPEND, TRACE_MODE, &st);
-  if (got < 0) {
-    std::fprintf(stderr, "%s: %s: %s\n", who, t->path, fd_refusal(got));
-    return;
+  const char *refused = nullptr;
+  t->fd = fd_open_shared(t->path, O_WRONLY | O_CREAT | O_APPEND, TRACE_MODE, &st, &refused);
+  if (t->fd < 0) {
+    std::fprintf(stderr, "%s: %s: %s\n", who, t->path, refused != nullptr ? refused : std::strerror(errno));
   }
-  t->fd = got;
 }
 
 void trace_put(trace_file *t, const trace_record *r) {
