@@ -91,47 +91,44 @@ static int mii_lock_open(int *fd, struct stat *st) {
   }
 }
 
-// A descriptor this process inherited (from flock(1) around a script)
-// whose open file holds the lock on the file `lock` describes: flock on it
-// succeeds at once where it holds the lock, and fails at once where another
-// holds it. Returns it, or -1. Asked only once the lock proved taken.
-static int mii_lock_inherited(int own, const struct stat *lock) {
+// Whether this process inherited a descriptor (from flock(1) around a
+// script) whose open file holds the lock on the file `lock` describes:
+// flock on it succeeds at once where it holds the lock, and fails at once
+// where another holds it. Asked only once the lock proved taken.
+static bool mii_lock_inherited(int own, const struct stat *lock) {
   for (int fd = 0; fd < MII_LOCK_INHERITED_MAX; fd++) {
     struct stat st;
     if (fd != own && fstat(fd, &st) == 0 && st.st_dev == lock->st_dev && st.st_ino == lock->st_ino &&
         flock(fd, LOCK_EX | LOCK_NB) == 0) {
-      return fd;
+      return true;
     }
   }
-  return -1;
+  return false;
 }
 
-// Tries for the lock on `fd` until it is held or the wait is over. Returns
-// 0 or the errno to fail with, and leaves in `holder` the descriptor
-// holding the lock: `fd`, an inherited one, or -1. A kernel without file
-// locking has no lock to give; one whose sleep fails cannot wait, and is
-// not spun on.
-static int mii_lock_wait(int fd, const struct stat *st, int *holder) {
+// Tries for the lock on `fd` until it is held or the wait is over, and
+// closes `fd` unless it holds the lock. Returns 0 or the errno to fail
+// with. A kernel without file locking has no lock to give; one whose sleep
+// fails cannot wait, and is not spun on.
+static int mii_lock_wait(int fd, const struct stat *st) {
   const timespec pause = {0, MII_LOCK_PAUSE_NS};
-  *holder = -1;
-  for (int pauses = 0;; pauses++) {
+  int status = -1; // still trying
+  for (int pauses = 0; status < 0; pauses++) {
     if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
-      *holder = fd;
-      return 0;
+      return 0; // `fd` holds the lock until the process ends
     }
-    if (errno == ENOSYS) {
-      return 0;
-    }
-    if (errno != EWOULDBLOCK && errno != EINTR) {
-      return errno;
-    }
-    if (pauses == 0 && (*holder = mii_lock_inherited(fd, st)) >= 0) {
-      return 0;
-    }
-    if (pauses == MII_LOCK_PAUSES || (nanosleep(&pause, nullptr) != 0 && errno != EINTR)) {
-      return EBUSY;
+    int err = errno;
+    bool taken = err == EWOULDBLOCK || err == EINTR;
+    if (err == ENOSYS || (taken && pauses == 0 && mii_lock_inherited(fd, st))) {
+      status = 0;
+    } else if (!taken) {
+      status = err;
+    } else if (pauses == MII_LOCK_PAUSES || (nanosleep(&pause, nullptr) != 0 && errno != EINTR)) {
+      status = EBUSY;
     }
   }
+  close(fd);
+  return status;
 }
 
 // Takes the machine's bus lock on the first call of the process and keeps
@@ -151,18 +148,13 @@ static int mii_lock() {
   int fd = -1;
   struct stat st;
   mii_lock_status = mii_lock_open(&fd, &st);
-  if (fd < 0) {
-    return mii_lock_status;
-  }
-  // Takes from the caller's own lock file what it grants other users
-  // (flock(1) creates it 0644). Should that fail, the lock still keeps runs apart.
-  if (st.st_uid == geteuid() && (st.st_mode & MII_LOCK_NOT_OTHERS) != 0) {
-    fchmod(fd, st.st_mode & 07777 & ~MII_LOCK_NOT_OTHERS);
-  }
-  int holder = -1;
-  mii_lock_status = mii_lock_wait(fd, &st, &holder);
-  if (holder != fd) {
-    close(fd);
+  if (fd >= 0) {
+    // Takes from the caller's own lock file what it grants other users
+    // (flock(1) creates it 0644). Should that fail, the lock still keeps runs apart.
+    if (st.st_uid == geteuid() && (st.st_mode & MII_LOCK_NOT_OTHERS) != 0) {
+      fchmod(fd, st.st_mode & 07777 & ~MII_LOCK_NOT_OTHERS);
+    }
+    mii_lock_status = mii_lock_wait(fd, &st);
   }
   return mii_lock_status;
 }
