@@ -83,6 +83,6 @@ void sim_save(int phy, int reg);
 // once on standard error and returns false.
 bool sim_replay_load(const char *path);
 
-// Answers the access as the recording did, or, where the run has gone
-// where the recording has not, fails it with EIO.
-void sim_replay(trace_record *a);
+// Answers the access as the recording did: true; false where the run has
+// gone where the recording has not, which is reported once.
+bool sim_replay(trace_record *a);

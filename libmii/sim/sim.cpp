@@ -60,12 +60,6 @@ static int sim_refusal(const trace_record *a, bool no_value) {
   return a->phy >= BOARD_PHYS || a->reg < 0 || a->reg >= BOARD_REGS || no_value ? EINVAL : 0;
 }
 
-static void sim_fail_access(trace_record *a, int status, int err) {
-  a->status = status;
-  a->has_errno = true;
-  a->err = err;
-}
-
 // Answers the access `a` (a read stores through `value`), traces it and
 // returns its status; errno is left as the caller had it unless it failed.
 static int sim_access(trace_record *a, uint16_t *value) {
@@ -75,9 +69,8 @@ static int sim_access(trace_record *a, uint16_t *value) {
   int refused = sim_refusal(a, !a->write && value == nullptr);
   if (refused != 0) {
     sim_bd.accesses++; // counted as the board counts those it answers
-    sim_fail_access(a, refused, refused);
   } else if (sim_state == SIM_REPLAYING) {
-    sim_replay(a);
+    refused = sim_replay(a) ? 0 : EIO;
   } else if (a->write) {
     uint16_t was = sim_bd.regs[a->phy][a->reg];
     f = mdio_board_write(&sim_bd, a->phy, a->reg, a->value);
@@ -89,8 +82,10 @@ static int sim_access(trace_record *a, uint16_t *value) {
     a->stored = f == nullptr || f->has_value != 0;
     a->value = f != nullptr ? static_cast<uint16_t>(f->value) : a->value;
   }
-  if (f != nullptr) {
-    sim_fail_access(a, f->status, f->err);
+  if (refused != 0 || f != nullptr) {
+    a->status = f != nullptr ? f->status : refused;
+    a->has_errno = true;
+    a->err = f != nullptr ? f->err : refused;
   }
   if (!a->write && a->stored) {
     *value = a->value;
