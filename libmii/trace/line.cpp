@@ -79,21 +79,15 @@ void trace_put(trace_file *t, const trace_record *r) {
   char line[TRACE_LINE_MAX];
   int len = trace_format(r, line);
   int done = 0;
-  int err = EIO; // a write that writes nothing and says nothing
-  while (done < len) {
-    ssize_t wrote = write(t->fd, line + done, static_cast<size_t>(len - done));
-    if (wrote < 0 && errno == EINTR) {
-      continue;
-    }
-    if (wrote <= 0) {
-      err = wrote < 0 ? errno : err;
-      break;
-    }
-    done += static_cast<int>(wrote);
-  }
+  ssize_t wrote = 0;
+  do { // again after a short write or a signal
+    wrote = write(t->fd, line + done, static_cast<size_t>(len - done));
+    done += wrote > 0 ? static_cast<int>(wrote) : 0;
+  } while (done < len && (wrote > 0 || (wrote < 0 && errno == EINTR)));
   if (done == len) {
     return;
   }
+  int err = wrote < 0 ? errno : EIO; // EIO: a write that wrote nothing and said nothing
   // Appended: the part written ends where the file offset now is. Lines
   // another process appended after it in the meantime would go too; each
   // run is told to trace to a file of its own. Should the cut fail, the
