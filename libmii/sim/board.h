@@ -16,17 +16,8 @@ constexpr int SIM_NAME_MAX = 15;  // interface name length, as the kernel's
 constexpr int SIM_LINE_MAX = 255; // a line of a board file or recording, without its newline
 constexpr int SIM_WORDS_MAX = 16; // words on a line
 
-// The board file of the run.
-struct sim_run {
-  const char *path; // null: the built-in demo board, never saved
-  bool regular;     // the board was read from a regular file
-  bool open_line;   // the file's last line has no newline
-  bool unsaved;     // saving failed and said so: no more tries
-};
-
 extern mdio_board sim_bd;
 extern char sim_nic[SIM_NAME_MAX + 1];
-extern sim_run sim_rn;
 
 // Forgets the board, so that the next access sets it up afresh from the
 // environment: for a harness running the tool many times in one process
@@ -66,7 +57,7 @@ int sim_quote_len(std::string_view t);
 // leading 0 does not make octal), or a message naming `what`.
 bool sim_number(const sim_reader *r, std::string_view t, const char *what, int64_t min, int64_t max, int64_t *out);
 
-// --- the board file (board_file.cpp, save.cpp) --------------------------------
+// --- the board file (board_file.cpp) -------------------------------------------
 
 // Sets the board up from the file at `path`, or from the demo board if
 // `path` is null or empty; on a mistake or a read error, reports it once

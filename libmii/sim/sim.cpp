@@ -22,7 +22,6 @@ constexpr int SIM_REPLAYING = 3; // answers come from a recording
 
 mdio_board sim_bd;
 char sim_nic[SIM_NAME_MAX + 1];
-sim_run sim_rn;
 static int sim_state = SIM_UNLOADED;
 static trace_file sim_trace_out = {-1, nullptr, nullptr};
 
@@ -40,10 +39,7 @@ static void sim_init() {
   trace_open(&sim_trace_out, "MII_SIM_TRACE", "libmii-sim");
 }
 
-void sim_restart() {
-  sim_rn = {};
-  sim_state = SIM_UNLOADED;
-}
+void sim_restart() { sim_state = SIM_UNLOADED; }
 
 // Why the board cannot answer the access at all, in the order it is
 // checked, or 0. A replay answers whatever was recorded.
