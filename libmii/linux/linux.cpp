@@ -81,7 +81,7 @@ static int mii_lock_open(int *fd, struct stat *st) {
     return 0;
   }
   if (refused != nullptr) {
-    return ENOLCK;
+    return ENOLCK; // a link, a FIFO, another user's file: whatever it is, not the lock
   }
   switch (errno) {
   case ENOENT:
@@ -124,7 +124,7 @@ static int mii_lock_wait(int fd, const struct stat *st) {
     } else if (!taken) {
       status = err;
     } else if (pauses == MII_LOCK_PAUSES || (nanosleep(&pause, nullptr) != 0 && errno != EINTR)) {
-      status = EBUSY;
+      status = EBUSY; // another program held it for the whole wait
     }
   }
   close(fd);
@@ -132,14 +132,9 @@ static int mii_lock_wait(int fd, const struct stat *st) {
 }
 
 // Takes the machine's bus lock on the first call of the process and keeps
-// it until the process ends. Returns 0 when the access may go on: the lock
-// is held, by this process or through a descriptor it inherited from one
-// that holds it, or there is no lock to be had. Otherwise returns the errno
-// that this and every later call give at once: EBUSY (another program held
-// the lock for the whole wait), ENOLCK (the lock's path holds something
-// other than the lock: a symbolic link, a file that is not a regular one or
-// another user's), EPERM (the caller may not open or create the lock), or
-// why the lock file could not be opened.
+// it until the process ends. Returns 0 when the access may go on (the lock
+// held, here or through an inherited descriptor, or no lock to be had),
+// else the errno that this and every later call fail with at once.
 static int mii_lock() {
   if (MII_LOCK_FILE[0] == '\0' || mii_lock_tried) { // built without the lock, or one try for the process
     return mii_lock_status;
