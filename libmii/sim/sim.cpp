@@ -83,7 +83,7 @@ static int sim_access(trace_record *a, uint16_t *value) {
     a->has_errno = true;
     a->err = f != nullptr ? f->err : refused;
   }
-  if (!a->write && a->stored) {
+  if (value != nullptr && a->stored) {
     *value = a->value;
   }
   trace_put(&sim_trace_out, a);
