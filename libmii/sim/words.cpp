@@ -93,9 +93,8 @@ bool sim_fail(const sim_reader *r, const char *fmt, ...) {
 int sim_quote_len(std::string_view t) { return static_cast<int>(std::min<size_t>(t.size(), SIM_QUOTE_MAX)); }
 
 bool sim_number(const sim_reader *r, std::string_view t, const char *what, int64_t min, int64_t max, int64_t *out) {
-  std::string_view digits = t;
-  bool negative = min < 0 && !t.empty() && t[0] == '-';
-  digits.remove_prefix(min < 0 && !t.empty() && (t[0] == '-' || t[0] == '+') ? 1 : 0);
+  bool sign = min < 0 && !t.empty() && (t[0] == '-' || t[0] == '+');
+  std::string_view digits = t.substr(sign ? 1 : 0);
   int base = digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X') ? 16 : 10;
   digits.remove_prefix(base == 16 ? 2 : 0);
   int len = sim_quote_len(t);
@@ -107,7 +106,7 @@ bool sim_number(const sim_reader *r, std::string_view t, const char *what, int64
   for (char c : digits) { // stops growing past 32 bits, which is out of every range
     v = std::min<int64_t>(v * base + (c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10), INT64_C(1) << 33);
   }
-  v = negative ? -v : v;
+  v = sign && t[0] == '-' ? -v : v;
   if (v >= min && v <= max) {
     *out = v;
     return true;
