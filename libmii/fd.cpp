@@ -8,51 +8,37 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+// Closes `fd` if it is open, errno as it was; returns -1.
+static int fd_drop(int fd) {
+  int err = errno;
+  if (fd >= 0) {
+    close(fd);
+  }
+  errno = err;
+  return -1;
+}
+
 int fd_above_stdio(int fd) {
   if (fd < 0 || fd > STDERR_FILENO) {
     return fd;
   }
   int high = fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
-  int err = errno;
-  close(fd);
-  errno = err;
+  fd_drop(fd);
   return high;
 }
 
-// Closes `fd` and returns `code`, with errno as it was.
-static int fd_refuse(int fd, int code) {
-  int err = errno;
-  close(fd);
-  errno = err;
-  return code;
-}
-
-int fd_open_shared(const char *path, int flags, mode_t mode, struct stat *st) {
+int fd_open_shared(const char *path, int flags, mode_t mode, struct stat *st, const char **refused) {
   int fd = fd_above_stdio(open(path, flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, mode));
-  if (fd < 0) {
-    switch (errno) {
-    case ELOOP: return FD_LINK;        // what O_NOFOLLOW says of a link
-    case ENXIO: return FD_NOT_REGULAR; // a FIFO nobody reads, a socket, a missing device
-    default: return FD_FAILED;
-    }
-  }
-  if (fstat(fd, st) != 0) {
-    return fd_refuse(fd, FD_FAILED);
+  // What O_NOFOLLOW says of a link, and O_NONBLOCK of a FIFO nobody reads,
+  // a socket or a missing device.
+  *refused = fd >= 0 ? nullptr : errno == ELOOP ? "a symbolic link" : errno == ENXIO ? "not a regular file" : nullptr;
+  if (fd < 0 || fstat(fd, st) != 0) {
+    return fd_drop(fd);
   }
   if (!S_ISREG(st->st_mode)) {
-    return fd_refuse(fd, FD_NOT_REGULAR);
+    *refused = "not a regular file";
+  } else if (st->st_uid != 0 && st->st_uid != geteuid()) {
+    *refused = "owned by another user";
   }
-  if (st->st_uid != 0 && st->st_uid != geteuid()) {
-    return fd_refuse(fd, FD_NOT_OURS);
-  }
-  return fd;
-}
-
-const char *fd_refusal(int code) {
-  switch (code) {
-  case FD_LINK: return "a symbolic link";
-  case FD_NOT_REGULAR: return "not a regular file";
-  case FD_NOT_OURS: return "owned by another user";
-  default: return std::strerror(errno);
-  }
+  return *refused == nullptr ? fd : fd_drop(fd);
 }

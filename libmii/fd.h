@@ -7,12 +7,6 @@
 
 #include <sys/stat.h>
 
-// Why fd_open_shared gave no descriptor.
-constexpr int FD_FAILED = -1;      // the open failed: errno says why
-constexpr int FD_LINK = -2;        // a symbolic link, never followed
-constexpr int FD_NOT_REGULAR = -3; // a FIFO, device, directory or socket
-constexpr int FD_NOT_OURS = -4;    // a file owned by neither root nor the caller
-
 // Returns `fd` if it is above the standard streams (0-2), otherwise a
 // close-on-exec copy of it above them, `fd` closed; -1 with errno if there
 // is no copy to be had (`fd` closed too) or `fd` was -1 already.
@@ -22,8 +16,7 @@ int fd_above_stdio(int fd);
 // through a symbolic link at its end, never waiting for a FIFO's other end,
 // close-on-exec, on a descriptor above the standard streams; and keeps it
 // only if it is a regular file owned by root or the caller, whose status
-// is then left in `st`. Returns the descriptor, or one of FD_* (< 0).
-int fd_open_shared(const char *path, int flags, mode_t mode, struct stat *st);
-
-// What an FD_* refusal means, for a message: strerror(errno) for FD_FAILED.
-const char *fd_refusal(int code);
+// is then left in `st`. Returns the descriptor, or -1 with `refused` saying
+// what stands at `path` ("a symbolic link", "not a regular file", "owned by
+// another user"), or null where the open failed and errno says why.
+int fd_open_shared(const char *path, int flags, mode_t mode, struct stat *st, const char **refused);

@@ -4,131 +4,191 @@
 // through the kernel's MII ioctls: every register access is one
 // SIOCGMIIREG or SIOCSMIIREG request on the interface the caller names.
 // The PHY address travels with the request, so the driver's bus reaches
-// the switch and every PHY on it, not only the interface's own PHY. Each
-// request is made under the machine's bus lock (lock.cpp).
+// the switch and every PHY on it, not only the interface's own PHY.
+//
+// Every request is made under the machine's bus lock. A lookup-table read
+// is a sequence of accesses (address, command, busy polls, data) that the
+// kernel serializes one by one, never as a whole: two runs at once
+// interleave and read each other's entries. So every run takes an advisory
+// lock (flock) on one file for the machine, MII_LOCK_FILE, at its first
+// access and holds it until the process ends. The file belongs to the
+// machine: it lives where only root may create it, is created for its owner
+// alone, and whatever else stands at its path (a link, a FIFO, another
+// user's file) fails every access rather than let the run onto the bus
+// unlocked. flock(1) takes the same lock, so scripts can hold it around
+// several runs (docs/linux-backend.md). Callers are single-threaded, like
+// the tool.
 #include <cerrno>
 #include <cstring>
+#include <ctime>
+#include <fcntl.h>
 #include <linux/mii.h>
 #include <linux/sockios.h>
 #include <net/if.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include "libmii/fd.h"
-#include "libmii/linux/lock.h"
 #include "mdio/mdio.h"
 
 #define MII_EXPORT __attribute__((visibility("default")))
 
+#ifndef MII_LOCK_FILE // the build sets it; empty: no lock
+#define MII_LOCK_FILE "/run/mdio.lock"
+#endif
+
 constexpr int MII_ADDR_MAX = 31; // clause 22: 5-bit PHY address and register number
-constexpr int MII_NO_SOCKET = -1;
+
+// The wait: long enough for a few table dumps queued on a slow
+// (bit-banged) bus, each some seconds long.
+constexpr long MII_LOCK_PAUSE_NS = 10L * 1000 * 1000; // between tries
+constexpr int MII_LOCK_PAUSES = 3000;                 // 30 s in all
+constexpr mode_t MII_LOCK_MODE = 0600;                // a new lock: its owner's alone
+// Never on the lock file: whoever can open it can hold it.
+constexpr mode_t MII_LOCK_NOT_OTHERS = S_IRWXO | S_ISUID | S_ISGID | S_ISVTX;
+// The descriptors searched for an inherited hold on the lock: those a
+// script's wrapper can hand down, as it takes the lowest free one.
+constexpr int MII_LOCK_INHERITED_MAX = 1024;
 
 static_assert(sizeof(mii_ioctl_data) <= sizeof(ifreq::ifr_ifru), "MII request must fit the ifreq");
 
+static bool mii_lock_tried;
+static int mii_lock_status; // once tried, the status of every access: 0 or an errno
 // The socket the requests go through, opened on first use and kept for the
 // life of the process: any socket will do, the driver is found by name. It
 // is kept off the standard streams, so that a stream the caller closed
 // stays closed and nothing the caller writes there reaches the socket.
-static int mii_socket_fd = MII_NO_SOCKET;
+static int mii_socket_fd = -1;
 
-// Stores the process's socket in `fd`, opening it if need be. Returns 0 or
-// the errno of the failed open; a later call tries again.
-static int mii_socket(int *fd) {
-  int kept = __atomic_load_n(&mii_socket_fd, __ATOMIC_ACQUIRE);
-  if (kept == MII_NO_SOCKET) {
-    int fresh = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (fresh < 0) {
-      return errno;
+// Opens the lock file into `fd`, creating it if it is missing, and leaves
+// its status in `st`. Returns 0 (`fd` is -1 when there is no lock to be
+// had: no directory for it, or a read-only one) or the errno to fail with.
+static int mii_lock_open(int *fd, struct stat *st) {
+  const char *refused = nullptr;
+  for (int tries = 0; tries < 2; tries++) { // again if another run created it in between
+    *fd = fd_open_shared(MII_LOCK_FILE, O_RDONLY, 0, st, &refused);
+    if (*fd >= 0 || refused != nullptr || errno != ENOENT) {
+      break;
     }
-    fresh = fd_above_stdio(fresh);
-    if (fresh < 0) {
-      return errno;
-    }
-    // Two threads may race to the first access: one socket is kept.
-    if (__atomic_compare_exchange_n(&mii_socket_fd, &kept, fresh, false, __ATOMIC_ACQ_REL, __ATOMIC_ACQUIRE)) {
-      kept = fresh;
-    } else {
-      close(fresh);
+    *fd = fd_open_shared(MII_LOCK_FILE, O_RDONLY | O_CREAT | O_EXCL, MII_LOCK_MODE, st, &refused);
+    if (*fd >= 0 || refused != nullptr || errno != EEXIST) {
+      break;
     }
   }
-  *fd = kept;
-  return 0;
-}
-
-// Whether `nic` is a name the kernel can look up: not empty and short
-// enough for ifr_name with its terminator. A longer name is refused, never
-// cut down to what may be another interface's name.
-static bool mii_name_fits(const char *nic) {
-  return nic != nullptr && nic[0] != '\0' && strnlen(nic, IFNAMSIZ) < IFNAMSIZ;
-}
-
-// Status for refusing an access before it reaches the kernel, or 0.
-static int mii_check(const char *nic, uint16_t phy, int reg) {
-  if (!mii_name_fits(nic)) {
-    return ENODEV;
+  if (*fd >= 0) {
+    return 0;
   }
-  if (phy > MII_ADDR_MAX || reg < 0 || reg > MII_ADDR_MAX) {
-    return EINVAL;
+  if (refused != nullptr) {
+    return ENOLCK; // a link, a FIFO, another user's file: whatever it is, not the lock
   }
-  return 0;
+  switch (errno) {
+  case ENOENT:
+  case EROFS: return 0;
+  case EACCES: return EPERM; // no lock for this user: no bus either
+  default: return errno;
+  }
 }
 
-// A failed access: `status` is returned and left in errno, as callers
-// report it with perror.
-static int mii_fail(int status) {
-  errno = status;
+// Whether this process inherited a descriptor (from flock(1) around a
+// script) whose open file holds the lock on the file `lock` describes:
+// flock on it succeeds at once where it holds the lock, and fails at once
+// where another holds it. Asked only once the lock proved taken.
+static bool mii_lock_inherited(int own, const struct stat *lock) {
+  for (int fd = 0; fd < MII_LOCK_INHERITED_MAX; fd++) {
+    struct stat st;
+    if (fd != own && fstat(fd, &st) == 0 && st.st_dev == lock->st_dev && st.st_ino == lock->st_ino &&
+        flock(fd, LOCK_EX | LOCK_NB) == 0) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Tries for the lock on `fd` until it is held or the wait is over, and
+// closes `fd` unless it holds the lock. Returns 0 or the errno to fail
+// with. A kernel without file locking has no lock to give; one whose sleep
+// fails cannot wait, and is not spun on.
+static int mii_lock_wait(int fd, const struct stat *st) {
+  const timespec pause = {0, MII_LOCK_PAUSE_NS};
+  int status = -1; // still trying
+  for (int pauses = 0; status < 0; pauses++) {
+    if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
+      return 0; // `fd` holds the lock until the process ends
+    }
+    int err = errno;
+    bool taken = err == EWOULDBLOCK || err == EINTR;
+    if (err == ENOSYS || (taken && pauses == 0 && mii_lock_inherited(fd, st))) {
+      status = 0;
+    } else if (!taken) {
+      status = err;
+    } else if (pauses == MII_LOCK_PAUSES || (nanosleep(&pause, nullptr) != 0 && errno != EINTR)) {
+      status = EBUSY; // another program held it for the whole wait
+    }
+  }
+  close(fd);
   return status;
 }
 
-// Sends `mii` to the driver behind `nic` as one ioctl, under the bus lock;
-// on 0 the driver's answer is back in `mii`, otherwise the errno is
-// returned. errno is left as it was on success.
-static int mii_request(const char *nic, unsigned long request, mii_ioctl_data *mii) {
+// Takes the machine's bus lock on the first call of the process and keeps
+// it until the process ends. Returns 0 when the access may go on (the lock
+// held, here or through an inherited descriptor, or no lock to be had),
+// else the errno that this and every later call fail with at once.
+static int mii_lock() {
+  if (MII_LOCK_FILE[0] == '\0' || mii_lock_tried) { // built without the lock, or one try for the process
+    return mii_lock_status;
+  }
+  mii_lock_tried = true;
+  int fd = -1;
+  struct stat st;
+  mii_lock_status = mii_lock_open(&fd, &st);
+  if (fd >= 0) {
+    // Takes from the caller's own lock file what it grants other users
+    // (flock(1) creates it 0644). Should that fail, the lock still keeps runs apart.
+    if (st.st_uid == geteuid() && (st.st_mode & MII_LOCK_NOT_OTHERS) != 0) {
+      fchmod(fd, st.st_mode & 07777 & ~MII_LOCK_NOT_OTHERS);
+    }
+    mii_lock_status = mii_lock_wait(fd, &st);
+  }
+  return mii_lock_status;
+}
+
+// One access to register `reg` of PHY `phy` behind `nic`: a `request` of
+// SIOCGMIIREG, whose value is stored through `value`, or SIOCSMIIREG, which
+// writes *value. Arguments the kernel cannot take are refused before any
+// system call. On success errno is left as it was; a failed access returns
+// its status and leaves it in errno, as callers report it with perror.
+static int mii_access(const char *nic, uint16_t phy, int reg, unsigned long request, uint16_t *value) {
   int saved_errno = errno;
-  int fd = MII_NO_SOCKET;
-  int status = mii_lock();
+  // A longer name is refused, never cut down to what may be another interface's name.
+  bool named = nic != nullptr && nic[0] != '\0' && strnlen(nic, IFNAMSIZ) < IFNAMSIZ;
+  bool fits = phy <= MII_ADDR_MAX && reg >= 0 && reg <= MII_ADDR_MAX && value != nullptr;
+  int status = !named ? ENODEV : !fits ? EINVAL : mii_lock();
+  if (status == 0 && mii_socket_fd < 0) {
+    mii_socket_fd = fd_above_stdio(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+    status = mii_socket_fd < 0 ? errno : 0; // a later access tries again
+  }
   if (status == 0) {
-    status = mii_socket(&fd);
+    mii_ioctl_data mii = {phy, static_cast<uint16_t>(reg), request == SIOCSMIIREG ? *value : uint16_t{0}, 0};
+    ifreq ifr;
+    std::memset(&ifr, 0, sizeof ifr);
+    std::memcpy(ifr.ifr_name, nic, std::strlen(nic)); // fits with its terminator: checked
+    std::memcpy(&ifr.ifr_ifru, &mii, sizeof mii);
+    status = ioctl(mii_socket_fd, request, &ifr) < 0 ? errno : 0;
+    std::memcpy(&mii, &ifr.ifr_ifru, sizeof mii);
+    if (status == 0 && request == SIOCGMIIREG) {
+      *value = mii.val_out;
+    }
   }
-  if (status != 0) {
-    return status;
-  }
-  ifreq ifr;
-  std::memset(&ifr, 0, sizeof ifr);
-  std::memcpy(ifr.ifr_name, nic, std::strlen(nic)); // fits with its terminator: checked
-  std::memcpy(&ifr.ifr_ifru, mii, sizeof *mii);
-  if (ioctl(fd, request, &ifr) < 0) {
-    return errno;
-  }
-  std::memcpy(mii, &ifr.ifr_ifru, sizeof *mii);
-  errno = saved_errno;
-  return 0;
+  errno = status != 0 ? status : saved_errno;
+  return status;
 }
 
 extern "C" MII_EXPORT int mdio_read(const char *nic, uint16_t phy, int reg, uint16_t *value) {
-  int status = mii_check(nic, phy, reg);
-  if (status == 0 && value == nullptr) {
-    status = EINVAL;
-  }
-  if (status != 0) {
-    return mii_fail(status);
-  }
-  mii_ioctl_data mii = {phy, static_cast<uint16_t>(reg), 0, 0};
-  status = mii_request(nic, SIOCGMIIREG, &mii);
-  if (status != 0) {
-    return mii_fail(status);
-  }
-  *value = mii.val_out;
-  return 0;
+  return mii_access(nic, phy, reg, SIOCGMIIREG, value);
 }
 
 extern "C" MII_EXPORT int mdio_write(const char *nic, uint16_t phy, int reg, uint16_t value) {
-  int status = mii_check(nic, phy, reg);
-  if (status != 0) {
-    return mii_fail(status);
-  }
-  mii_ioctl_data mii = {phy, static_cast<uint16_t>(reg), value, 0};
-  status = mii_request(nic, SIOCSMIIREG, &mii);
-  return status != 0 ? mii_fail(status) : 0;
+  return mii_access(nic, phy, reg, SIOCSMIIREG, &value);
 }

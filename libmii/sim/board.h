@@ -10,39 +10,14 @@
 #include <string_view>
 
 #include "board/mdio-board.h"
+#include "libmii/trace/line.h"
 
-constexpr int SIM_NAME_MAX = 15;   // interface name length, as the kernel's
-constexpr int SIM_PATH_MAX = 4096; // board file name, bytes
-constexpr int SIM_LINE_MAX = 255;  // a line of a board file or recording, without its newline
-constexpr int SIM_WORDS_MAX = 16;  // words on a line
-
-constexpr int SIM_READ = 0;
-constexpr int SIM_WRITE = 1;
-
-// The board file of the run.
-struct sim_run {
-  char path[SIM_PATH_MAX]; // empty: the built-in demo board, never saved
-  bool regular;            // the board was read from a regular file
-  bool open_line;          // the file's last line has no newline
-  bool unsaved;            // saving failed and said so: no more tries
-};
-
-// One access on its way through: what was asked and how it ends.
-struct sim_access {
-  int kind;
-  const char *nic;
-  uint16_t phy;
-  int reg;
-  uint16_t value; // written, or to be stored through the read pointer
-  bool stored;    // a read stores `value`
-  bool failed;    // errno is to be set to `err`
-  int err;
-  int status;
-};
+constexpr int SIM_NAME_MAX = 15;  // interface name length, as the kernel's
+constexpr int SIM_LINE_MAX = 255; // a line of a board file or recording, without its newline
+constexpr int SIM_WORDS_MAX = 16; // words on a line
 
 extern mdio_board sim_bd;
 extern char sim_nic[SIM_NAME_MAX + 1];
-extern sim_run sim_rn;
 
 // Forgets the board, so that the next access sets it up afresh from the
 // environment: for a harness running the tool many times in one process
@@ -51,53 +26,43 @@ void sim_restart();
 
 // --- text (words.cpp) ---------------------------------------------------------
 
-// Where a board file or recording is being read, for messages.
-struct sim_parser {
-  const char *path;
-  int line;
-};
-
-// A board file or a recording, read line by line from `text` if it is set
-// (the built-in board), else from the file at the path given.
+// A board file or a recording, read line by line from `builtin` if it is
+// set (the demo board), else from the file at `path`.
 struct sim_reader {
-  sim_parser at;               // the file and the line read last
-  const char *text;            // what is left of the text
-  FILE *f;                     // open while lines are read
-  bool regular;                // the file is a regular file
-  char line[SIM_LINE_MAX + 2]; // the line read last, newline included
-  bool failed;                 // a mistake was reported: the file is not to be used
+  const char *path;                  // the file, for messages
+  int line;                          // the line read last, from 1
+  const char *builtin;               // what is left of the text
+  FILE *f;                           // open while lines are read
+  bool regular;                      // the file is a regular file
+  char text[SIM_LINE_MAX + 2];       // the line read last, newline included
+  std::string_view w[SIM_WORDS_MAX]; // its words, up to a '#'
+  int n;                             // how many: -1 if there are more than SIM_WORDS_MAX
+  bool failed;                       // a mistake was reported: the file is not to be used
 };
 
-// Reads the next line into r->line, opening the file at the first call
-// (`r` zeroed but for `text`): true; false, the file closed, at its end or
-// once r->failed is set (by the caller, for a mistake of its own). A file
-// that cannot be opened or read, a line too long and a NUL byte are
-// reported and set r->failed.
-bool sim_reader_next(sim_reader *r, const char *path);
-
-// Splits `line` into words up to a '#'. Returns their count, or -1 if
-// there are more than SIM_WORDS_MAX.
-int sim_words(const char *line, std::string_view *w);
+// Reads the next line and its words, opening the file at the first call
+// (`r` zeroed but for `path` and `builtin`): true; false, the file closed,
+// at its end or once r->failed is set (by the caller, for a mistake of its
+// own), and then not to be called again. A file that cannot be opened or
+// read, a line too long and a NUL byte are reported and set r->failed.
+bool sim_reader_next(sim_reader *r);
 
 // Reports a mistake on the line being read; returns false.
-__attribute__((format(printf, 2, 3))) bool sim_fail(const sim_parser *p, const char *fmt, ...);
+__attribute__((format(printf, 2, 3))) bool sim_fail(const sim_reader *r, const char *fmt, ...);
 
 // How much of a word a message quotes.
 int sim_quote_len(std::string_view t);
 
 // A decimal or 0x-hex number in [min, max] (a sign only where min < 0; a
 // leading 0 does not make octal), or a message naming `what`.
-bool sim_number(const sim_parser *p, std::string_view t, const char *what, int64_t min, int64_t max, int64_t *out);
+bool sim_number(const sim_reader *r, std::string_view t, const char *what, int64_t min, int64_t max, int64_t *out);
 
-// --- the board file (board_file.cpp, fault.cpp, save.cpp) ----------------------
+// --- the board file (board_file.cpp) -------------------------------------------
 
 // Sets the board up from the file at `path`, or from the demo board if
 // `path` is null or empty; on a mistake or a read error, reports it once
 // on standard error and returns false.
 bool sim_load_board(const char *path);
-
-// Adds the fault on a `fault ...` line of `n` words to the board.
-bool sim_fault_directive(const sim_parser *p, const std::string_view *t, int n);
 
 // Adds the register's new value to the board file, so that the next run
 // starts with it; a failure is reported once on standard error.
@@ -109,6 +74,6 @@ void sim_save(int phy, int reg);
 // once on standard error and returns false.
 bool sim_replay_load(const char *path);
 
-// Answers the access as the recording did, or, where the run has gone
-// where the recording has not, fails it with EIO.
-void sim_replay(sim_access *a);
+// Answers the access as the recording did: true; false where the run has
+// gone where the recording has not, which is reported once.
+bool sim_replay(trace_record *a);

@@ -29,15 +29,11 @@ struct sim_replay_key {
   uint32_t last_line; // the trace line of its last record
 };
 
-// One recorded access.
+// One recorded access, filed under its register.
 struct sim_replay_record {
   uint32_t line;
   int key;
-  uint16_t value; // stored by a read, or written
-  bool stored;
-  bool has_errno;
-  int status;
-  int err;
+  trace_record access; // but for its interface, which the key holds
 };
 
 static const char *sim_replay_path;
@@ -58,19 +54,15 @@ static int sim_replay_key_of(std::string_view nic, bool write, uint16_t phy, int
 }
 
 // Files a record under its register, making room for it.
-static bool sim_replay_file(const sim_parser *p, std::string_view nic, bool write, uint16_t phy, int reg,
-                            sim_replay_record *r) {
-  r->key = sim_replay_key_of(nic, write, phy, reg);
-  if (r->key < 0 && sim_key_count == SIM_REPLAY_KEYS_MAX) {
+static bool sim_replay_file(const sim_reader *p, std::string_view nic, const trace_record *a) {
+  int k = sim_replay_key_of(nic, a->write, a->phy, a->reg);
+  if (k < 0 && sim_key_count == SIM_REPLAY_KEYS_MAX) {
     return sim_fail(p, "more than %d registers", SIM_REPLAY_KEYS_MAX);
   }
-  if (r->key < 0) {
-    r->key = sim_key_count++;
-    sim_replay_key &key = sim_keys[r->key];
-    std::memcpy(key.nic, nic.data(), nic.size());
-    key.write = write;
-    key.phy = phy;
-    key.reg = reg;
+  if (k < 0) {
+    k = sim_key_count++;
+    sim_keys[k] = {{}, a->write, a->phy, a->reg, 0, 0};
+    std::memcpy(sim_keys[k].nic, nic.data(), nic.size());
   }
   if (sim_record_count == sim_record_room) {
     uint32_t room = sim_record_room * 2 + SIM_REPLAY_ROOM;
@@ -81,49 +73,50 @@ static bool sim_replay_file(const sim_parser *p, std::string_view nic, bool writ
     sim_records = static_cast<sim_replay_record *>(grown);
     sim_record_room = room;
   }
-  sim_records[sim_record_count++] = *r;
-  sim_keys[r->key].last_line = r->line;
+  sim_records[sim_record_count++] = {static_cast<uint32_t>(p->line), k, *a};
+  sim_keys[k].last_line = static_cast<uint32_t>(p->line);
   return true;
 }
 
 // `R NIC PHY REG -> VALUE STATUS [errno=E]` or `W NIC PHY REG VALUE STATUS [errno=E]`.
-static bool sim_replay_line(const sim_parser *p, const char *line) {
-  std::string_view t[SIM_WORDS_MAX];
-  int n = sim_words(line, t);
+static bool sim_replay_line(const sim_reader *p) {
+  const std::string_view *t = p->w;
+  int n = p->n;
   bool read = n >= 5 && t[0] == "R" && t[4] == "->";
   bool write = n >= 1 && t[0] == "W";
   int at = write ? 4 : 5; // the value
   if ((!read && !write) || n < at + 2 || n > at + 3 || t[1].size() > TRACE_NIC_FIELD_MAX) {
     return sim_fail(p, "not a trace line");
   }
-  sim_replay_record r = {};
-  r.line = static_cast<uint32_t>(p->line);
-  r.stored = write || t[at] != "-";
-  r.has_errno = n == at + 3;
+  bool stored = write || t[at] != "-";
+  std::string_view err = n == at + 3 ? t[at + 2] : "errno=0";
   int64_t v[5] = {};
   if (!sim_number(p, t[2], "PHY", 0, 0xFFFF, &v[0]) || !sim_number(p, t[3], "register", INT_MIN, INT_MAX, &v[1]) ||
-      (r.stored && !sim_number(p, t[at], "value", 0, 0xFFFF, &v[2])) ||
+      (stored && !sim_number(p, t[at], "value", 0, 0xFFFF, &v[2])) ||
       !sim_number(p, t[at + 1], "status", INT_MIN, INT_MAX, &v[3])) {
     return false;
   }
-  std::string_view err = r.has_errno ? t[at + 2] : "errno=0";
   if (err.substr(0, 6) != "errno=") {
     return sim_fail(p, "not a trace line");
   }
   if (!sim_number(p, err.substr(6), "errno", INT_MIN, INT_MAX, &v[4])) {
     return false;
   }
-  r.value = static_cast<uint16_t>(v[2]);
-  r.status = static_cast<int>(v[3]);
-  r.err = static_cast<int>(v[4]);
-  return sim_replay_file(p, t[1], write, static_cast<uint16_t>(v[0]), static_cast<int>(v[1]), &r);
+  trace_record a = {write, nullptr, 0, 0, 0, stored, 0, n == at + 3, 0};
+  a.phy = static_cast<uint16_t>(v[0]);
+  a.reg = static_cast<int>(v[1]);
+  a.value = static_cast<uint16_t>(v[2]);
+  a.status = static_cast<int>(v[3]);
+  a.err = static_cast<int>(v[4]);
+  return sim_replay_file(p, t[1], &a);
 }
 
 bool sim_replay_load(const char *path) {
   sim_replay_path = path;
   sim_reader r = {};
-  while (sim_reader_next(&r, path)) {
-    r.failed = !sim_replay_line(&r.at, r.line);
+  r.path = path;
+  while (sim_reader_next(&r)) {
+    r.failed = !sim_replay_line(&r);
   }
   return !r.failed;
 }
@@ -141,12 +134,12 @@ static const sim_replay_record *sim_replay_next(int k) {
 }
 
 // Says once why the run has left the recording.
-static void sim_replay_diverge(const sim_access *a, const char *nic, int k, const sim_replay_record *r) {
+static void sim_replay_diverge(const trace_record *a, const char *nic, int k, const sim_replay_record *r) {
   if (sim_diverged) {
     return;
   }
   sim_diverged = true;
-  const char *what = a->kind == SIM_WRITE ? "write" : "read";
+  const char *what = a->write ? "write" : "read";
   unsigned phy = a->phy;
   if (k < 0) {
     std::fprintf(stderr, "libmii-sim: %s: replay diverged: %s of %s %u %d, never recorded\n", sim_replay_path, what,
@@ -157,28 +150,21 @@ static void sim_replay_diverge(const sim_access *a, const char *nic, int k, cons
   } else {
     std::fprintf(stderr, "libmii-sim: %s:%u: replay diverged: write of 0x%04x to %s %u %d, recorded 0x%04x\n",
                  sim_replay_path, static_cast<unsigned>(r->line), static_cast<unsigned>(a->value), nic, phy, a->reg,
-                 static_cast<unsigned>(r->value));
+                 static_cast<unsigned>(r->access.value));
   }
 }
 
-void sim_replay(sim_access *a) {
+bool sim_replay(trace_record *a) {
   char nic[TRACE_NIC_FIELD_MAX + 1];
   trace_nic(a->nic, nic);
-  bool write = a->kind == SIM_WRITE;
-  int k = sim_replay_key_of(nic, write, a->phy, a->reg);
+  int k = sim_replay_key_of(nic, a->write, a->phy, a->reg);
   const sim_replay_record *r = k < 0 ? nullptr : sim_replay_next(k);
-  if (r == nullptr || (write && r->value != a->value)) {
+  if (r == nullptr || (a->write && r->access.value != a->value)) {
     sim_replay_diverge(a, nic, k, r);
-    a->failed = true;
-    a->status = EIO;
-    a->err = EIO;
-    return;
+    return false;
   }
-  if (!write) {
-    a->stored = r->stored;
-    a->value = r->value;
-  }
-  a->status = r->status;
-  a->failed = r->has_errno;
-  a->err = r->err;
+  const char *caller_nic = a->nic;
+  *a = r->access;
+  a->nic = caller_nic;
+  return true;
 }

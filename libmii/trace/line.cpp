@@ -14,40 +14,31 @@
 #include "libmii/fd.h"
 
 constexpr mode_t TRACE_MODE = 0644; // others may read a new trace, never write to it
+constexpr int TRACE_LINE_MAX = 256; // newline and NUL included
 
 // A byte that may stand as itself in a name: printable, neither blank nor
 // a quote, a backslash or the '#' that starts a comment where lines are read.
 static bool trace_plain_byte(unsigned char c) { return c > ' ' && c < 0x7F && c != '"' && c != '\\' && c != '#'; }
 
 void trace_nic(const char *nic, char *out) {
-  if (nic == nullptr) {
-    std::memcpy(out, "(null)", sizeof "(null)");
-    return;
-  }
-  size_t len = strnlen(nic, TRACE_NIC_MAX);
-  bool plain = len > 0 && std::strcmp(nic, "(null)") != 0;
-  for (size_t i = 0; i < len; i++) {
-    plain = plain && trace_plain_byte(static_cast<unsigned char>(nic[i]));
-  }
-  if (plain) {
-    std::memcpy(out, nic, len);
-    out[len] = '\0';
-    return;
-  }
+  size_t len = nic != nullptr ? strnlen(nic, TRACE_NIC_MAX) : 0;
   char *at = out;
   *at++ = '"';
   for (size_t i = 0; i < len; i++) {
     auto c = static_cast<unsigned char>(nic[i]);
-    if (trace_plain_byte(c)) {
-      *at++ = static_cast<char>(c);
-    } else {
-      at += std::snprintf(at, 5, "\\x%02x", c);
-    }
+    at += trace_plain_byte(c) ? std::snprintf(at, 2, "%c", c) : std::snprintf(at, 5, "\\x%02x", c);
   }
   std::memcpy(at, "\"", sizeof "\"");
+  if (nic == nullptr) {
+    std::memcpy(out, "(null)", sizeof "(null)");
+  } else if (len > 0 && at == out + 1 + len && std::strcmp(nic, "(null)") != 0) { // no byte escaped
+    std::memmove(out, out + 1, len);
+    out[len] = '\0';
+  }
 }
 
-int trace_format(const trace_record *r, char *line) {
+// Formats the line of `r`, newline included, into `line`; returns its length.
+static int trace_format(const trace_record *r, char *line) {
   char nic[TRACE_NIC_FIELD_MAX + 1];
   char value[8] = "-";
   char err[24] = "";
@@ -74,31 +65,29 @@ void trace_open(trace_file *t, const char *var, const char *who) {
     return;
   }
   struct stat st;
-  int got = fd_open_shared(t->path, O_WRONLY | O_CREAT | O_APPEND, TRACE_MODE, &st);
-  if (got < 0) {
-    std::fprintf(stderr, "%s: %s: %s\n", who, t->path, fd_refusal(got));
-    return;
+  const char *refused = nullptr;
+  t->fd = fd_open_shared(t->path, O_WRONLY | O_CREAT | O_APPEND, TRACE_MODE, &st, &refused);
+  if (t->fd < 0) {
+    std::fprintf(stderr, "%s: %s: %s\n", who, t->path, refused != nullptr ? refused : std::strerror(errno));
   }
-  t->fd = got;
 }
 
-void trace_put(trace_file *t, const char *line, int len) {
-  int done = 0;
-  int err = EIO; // a write that writes nothing and says nothing
-  while (t->fd >= 0 && done < len) {
-    ssize_t wrote = write(t->fd, line + done, static_cast<size_t>(len - done));
-    if (wrote < 0 && errno == EINTR) {
-      continue;
-    }
-    if (wrote <= 0) {
-      err = wrote < 0 ? errno : err;
-      break;
-    }
-    done += static_cast<int>(wrote);
-  }
-  if (t->fd < 0 || done == len) {
+void trace_put(trace_file *t, const trace_record *r) {
+  if (t->fd < 0) {
     return;
   }
+  char line[TRACE_LINE_MAX];
+  int len = trace_format(r, line);
+  int done = 0;
+  ssize_t wrote = 0;
+  do { // again after a short write or a signal
+    wrote = write(t->fd, line + done, static_cast<size_t>(len - done));
+    done += wrote > 0 ? static_cast<int>(wrote) : 0;
+  } while (done < len && (wrote > 0 || (wrote < 0 && errno == EINTR)));
+  if (done == len) {
+    return;
+  }
+  int err = wrote < 0 ? errno : EIO; // EIO: a write that wrote nothing and said nothing
   // Appended: the part written ends where the file offset now is. Lines
   // another process appended after it in the meantime would go too; each
   // run is told to trace to a file of its own. Should the cut fail, the

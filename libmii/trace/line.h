@@ -11,7 +11,6 @@
 
 constexpr int TRACE_NIC_MAX = 40;                          // bytes of a name the trace keeps
 constexpr int TRACE_NIC_FIELD_MAX = TRACE_NIC_MAX * 4 + 2; // every byte escaped, quoted
-constexpr int TRACE_LINE_MAX = 256;                        // newline and NUL included
 
 // One access as the trace records it.
 struct trace_record {
@@ -31,10 +30,6 @@ struct trace_record {
 // TRACE_NIC_FIELD_MAX + 1 bytes.
 void trace_nic(const char *nic, char *out);
 
-// Formats the line of `r`, newline included, into `line` (TRACE_LINE_MAX
-// bytes); returns its length.
-int trace_format(const trace_record *r, char *line);
-
 // A trace file being written.
 struct trace_file {
   int fd;           // -1: none, or given up
@@ -50,9 +45,10 @@ struct trace_file {
 // error, as "WHO: FILE: reason", why it cannot be opened.
 void trace_open(trace_file *t, const char *var, const char *who);
 
-// Appends a line to the trace with one write(2), another only if the
-// first was cut short, so that lines of several processes do not mix and a
-// run that is killed leaves whole lines. A line that cannot be written in
-// full is taken back off the file, said once on standard error, and the
-// trace given up: it ends with the last whole access.
-void trace_put(trace_file *t, const char *line, int len);
+// Appends the line of `r` to the trace, if there is one, with one
+// write(2), another only if the first was cut short, so that lines of
+// several processes do not mix and a run that is killed leaves whole lines.
+// A line that cannot be written in full is taken back off the file, said
+// once on standard error, and the trace given up: it ends with the last
+// whole access.
+void trace_put(trace_file *t, const trace_record *r);
