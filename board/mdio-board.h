@@ -12,7 +12,8 @@
  *
  * The virtual board's device tree carries the board file's part as the
  * arrays below, cell for cell: "miictl,regs" (/bits/ 16), "miictl,lut",
- * "miictl,busy-polls" and, when set, "miictl,busy-forever".
+ * "miictl,busy-polls" and, when set, "miictl,busy-forever" and
+ * "miictl,faults" (each struct board_fault as 8 cells, in its order).
  */
 #ifndef MDIO_BOARD_H
 #define MDIO_BOARD_H

@@ -30,30 +30,48 @@ static bool vboard_in_range(int addr, int regnum)
 	       regnum >= 0 && regnum < BOARD_REGS;
 }
 
+/*
+ * A board file's fault fails the access as a bus driver fails one: a read
+ * with status 0 gives the fault's value, any other status the fault's
+ * errno, negated (vboard_dt refuses the faults that cannot be said so).
+ * What the PHY layer then makes of it is the kernel's business.
+ */
+static int vboard_fault(const struct board_fault *f)
+{
+	if (f->status)
+		return -f->err;
+	return f->kind == BOARD_READ ? f->value : 0;
+}
+
 /* Called with the bus lock held, one access at a time. */
 static int vboard_mdio_read(struct mii_bus *bus, int addr, int regnum)
 {
+	const struct board_fault *f;
 	u16 val = BOARD_NOBODY;
 
-	if (vboard_in_range(addr, regnum))
-		mdio_board_read(bus->priv, addr, regnum, &val);
-	return val;
+	if (!vboard_in_range(addr, regnum))
+		return val;
+	f = mdio_board_read(bus->priv, addr, regnum, &val);
+	return f ? vboard_fault(f) : val;
 }
 
 static int vboard_mdio_write(struct mii_bus *bus, int addr, int regnum,
 			     u16 val)
 {
+	const struct board_fault *f;
+
 	if (!vboard_in_range(addr, regnum) ||
 	    (regnum < VB_STD_REGS && mdiobus_is_registered_device(bus, addr)))
 		return 0;
-	mdio_board_write(bus->priv, addr, regnum, val);
-	return 0;
+	f = mdio_board_write(bus->priv, addr, regnum, val);
+	return f ? vboard_fault(f) : 0;
 }
 
 static int vboard_load(struct device *dev, struct mdio_board *b)
 {
 	struct device_node *np = dev->of_node;
-	int ret;
+	int cells = sizeof(b->faults[0]) / sizeof(u32);
+	int ret, n;
 
 	ret = of_property_read_u16_array(np, "miictl,regs", &b->regs[0][0],
 					 BOARD_PHYS * BOARD_REGS);
@@ -64,10 +82,22 @@ static int vboard_load(struct device *dev, struct mdio_board *b)
 	if (!ret)
 		ret = of_property_read_u32(np, "miictl,busy-polls",
 					   &b->busy_polls);
-	if (ret)
+	if (ret) {
 		dev_err(dev, "no board in the device tree: %d\n", ret);
+		return ret;
+	}
 	b->busy_forever = of_property_read_bool(np, "miictl,busy-forever");
-	return ret;
+	n = of_property_read_variable_u32_array(np, "miictl,faults",
+						(u32 *)b->faults, 0,
+						BOARD_FAULTS_MAX * cells);
+	if (n == -EINVAL)	/* none */
+		n = 0;
+	if (n < 0 || n % cells) {
+		dev_err(dev, "bad miictl,faults: %d\n", n);
+		return -EINVAL;
+	}
+	b->fault_count = n / cells;
+	return 0;
 }
 
 static int vboard_mdio_probe(struct platform_device *pdev)
