@@ -10,6 +10,12 @@
 // driver does, with a value or an errno (vboard/mdio-vboard.c): a board
 // file with another interface, or with a fault that cannot be said so, is
 // refused.
+//
+// vboard_dt -d BOARD: the same board as a board file for the desk, whose
+// faults fail each access as the kernel's PHY layer then shows it to a
+// program: a read failing with errno E succeeds with -E cut to 16 bits, a
+// failed write succeeds and stores nothing. So a run at the desk shows
+// what the same run shows through the virtual board's kernel.
 #include <cstdio>
 #include <cstring>
 
@@ -44,16 +50,45 @@ template <typename T> static void vboard_cells(const char *name, int cell, const
   std::printf(">;\n");
 }
 
+// Prints the board as a board file for the desk (see above).
+static void vboard_desk_board() {
+  static mdio_board bare;
+  mdio_board_clear(&bare);
+  for (int phy = 0; phy < BOARD_PHYS; phy++) {
+    for (int reg = 0; reg < BOARD_REGS; reg++) {
+      if (sim_bd.regs[phy][reg] != bare.regs[phy][reg] && !mdio_board_is_engine(phy, reg)) {
+        std::printf("reg %d %d 0x%04x\n", phy, reg, static_cast<unsigned>(sim_bd.regs[phy][reg]));
+      }
+    }
+  }
+  for (int i = 0; i < BOARD_LUT_ENTRIES; i++) {
+    if (sim_bd.lut[i][0] != 0 || sim_bd.lut[i][1] != 0) {
+      std::printf("lut %d 0x%08x 0x%08x\n", i, static_cast<unsigned>(sim_bd.lut[i][0]), static_cast<unsigned>(sim_bd.lut[i][1]));
+    }
+  }
+  std::printf(sim_bd.busy_forever ? "busy forever\n" : "busy %u\n", static_cast<unsigned>(sim_bd.busy_polls));
+  for (uint32_t i = 0; i < sim_bd.fault_count; i++) {
+    const board_fault &f = sim_bd.faults[i];
+    bool read = f.kind == BOARD_READ;
+    bool failing = f.status != 0; // else as at the desk: a value, and status 0
+    unsigned value = failing ? static_cast<unsigned>(-f.err) & 0xFFFFU : f.value;
+    std::printf("fault %s %u %u status 0 errno %d", read ? "read" : "write", f.phy, f.reg, failing ? 0 : f.err);
+    std::printf(read ? " value 0x%04x\n" : "\n", value);
+  }
+}
+
 int main(int argc, char **argv) {
-  if (argc != 2 || argv[1][0] == '\0') {
-    std::fprintf(stderr, "usage: vboard_dt BOARD\n");
+  bool desk = argc == 3 && std::strcmp(argv[1], "-d") == 0;
+  const char *path = argv[argc - 1];
+  if ((argc != 2 && !desk) || path[0] == '\0') {
+    std::fprintf(stderr, "usage: vboard_dt [-d] BOARD\n");
     return 2;
   }
-  if (!sim_load_board(argv[1])) {
+  if (!sim_load_board(path)) {
     return 1;
   }
   if (std::strcmp(sim_nic, "eth0") != 0) {
-    std::fprintf(stderr, "vboard: %s: the virtual board's interface is eth0\n", argv[1]);
+    std::fprintf(stderr, "vboard: %s: the virtual board's interface is eth0\n", path);
     return 1;
   }
   for (uint32_t i = 0; i < sim_bd.fault_count; i++) {
@@ -63,12 +98,16 @@ int main(int argc, char **argv) {
       continue;
     }
     if (f.kind == BOARD_ACCESS) {
-      std::fprintf(stderr, "vboard: %s: fault access %u: %s\n", argv[1], f.position, why);
+      std::fprintf(stderr, "vboard: %s: fault access %u: %s\n", path, f.position, why);
     } else {
       const char *kind = f.kind == BOARD_READ ? "read" : "write";
-      std::fprintf(stderr, "vboard: %s: fault %s %u %u: %s\n", argv[1], kind, f.phy, f.reg, why);
+      std::fprintf(stderr, "vboard: %s: fault %s %u %u: %s\n", path, kind, f.phy, f.reg, why);
     }
     return 1;
+  }
+  if (desk) {
+    vboard_desk_board();
+    return 0;
   }
   std::printf("switch-mdio {\n\tcompatible = \"miictl,switch-mdio\";\n\t#address-cells = <1>;\n\t#size-cells = <0>;\n");
   vboard_cells("miictl,regs", 16, &sim_bd.regs[0][0], BOARD_PHYS * BOARD_REGS);

@@ -1,9 +1,9 @@
 #!/bin/sh
 # SPDX-FileCopyrightText: 2026 The miictl authors
 # SPDX-License-Identifier: MIT
-# A board's script around miictl, shown in docs/virtual-board.md and run by
-# tests/vm/check with the demo board on the virtual board (vboard/run -s)
-# and at the desk (sh), where both must print and return the same: the
+# A board's script around miictl, which docs/virtual-board.md shows and
+# runs with the demo board on the virtual board (vboard/run -s) and at the
+# desk (sh), holding both to one output: the
 # port behind the MAC $1 from seek-for-mac's status, named $2, the entries
 # per port from a dump through awk, the link of PHYs 0-3 in a loop, a
 # refused interface's error, and the port as the script's status (its last
