@@ -63,7 +63,8 @@ static void vboard_desk_board() {
   }
   for (int i = 0; i < BOARD_LUT_ENTRIES; i++) {
     if (sim_bd.lut[i][0] != 0 || sim_bd.lut[i][1] != 0) {
-      std::printf("lut %d 0x%08x 0x%08x\n", i, static_cast<unsigned>(sim_bd.lut[i][0]), static_cast<unsigned>(sim_bd.lut[i][1]));
+      std::printf("lut %d 0x%08x 0x%08x\n", i, static_cast<unsigned>(sim_bd.lut[i][0]),
+                  static_cast<unsigned>(sim_bd.lut[i][1]));
     }
   }
   std::printf(sim_bd.busy_forever ? "busy forever\n" : "busy %u\n", static_cast<unsigned>(sim_bd.busy_polls));
