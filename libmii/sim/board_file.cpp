@@ -16,6 +16,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "libmii/fd.h"
 #include "libmii/sim/board.h"
 #include "libmii/sim/demo_board.h" // SIM_DEMO_BOARD: board/demo.board, built in
 
@@ -257,7 +258,7 @@ void sim_save(int phy, int reg) {
                           static_cast<unsigned>(sim_bd.regs[phy][reg]));
   const char *why = "not a regular file";
   if (sim_rn.regular) {
-    int fd = open(sim_rn.path, O_WRONLY | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    int fd = fd_above_stdio(open(sim_rn.path, O_WRONLY | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     why = fd < 0 ? std::strerror(errno) : sim_save_to(fd, line, len);
     if (fd >= 0 && close(fd) != 0 && why == nullptr) {
       why = std::strerror(errno);
