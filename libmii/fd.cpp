@@ -1,11 +1,14 @@
 // SPDX-FileCopyrightText: 2026 The miictl authors
 // SPDX-License-Identifier: MIT
-// Opening files in shared places, and descriptors off the standard streams.
+// Opening files in shared places, descriptors off the standard streams,
+// and whole records under a file-size limit.
 #include "libmii/fd.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 // Closes `fd` if it is open, errno as it was; returns -1.
@@ -41,4 +44,42 @@ int fd_open_shared(const char *path, int flags, mode_t mode, struct stat *st, co
     *refused = "owned by another user";
   }
   return *refused == nullptr ? fd : fd_drop(fd);
+}
+
+// Whether `len` more bytes at the offset where `fd` writes next would end
+// past the file-size limit.
+static bool fd_past_limit(int fd, const struct stat *st, size_t len) {
+  struct rlimit limit;
+  if (getrlimit(RLIMIT_FSIZE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) {
+    return false;
+  }
+  int flags = fcntl(fd, F_GETFL);
+  off_t at = flags >= 0 && (flags & O_APPEND) != 0 ? st->st_size : lseek(fd, 0, SEEK_CUR);
+  return at < 0 || static_cast<uint64_t>(at) + len > static_cast<uint64_t>(limit.rlim_cur);
+}
+
+size_t fd_write(int fd, const char *buf, size_t len) {
+  struct stat st;
+  bool regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  if (regular && fd_past_limit(fd, &st, len)) {
+    errno = EFBIG;
+    return 0;
+  }
+  size_t done = 0;
+  while (done < len) {
+    ssize_t wrote = write(fd, buf + done, len - done);
+    if (wrote < 0 && errno == EINTR) {
+      continue; // nothing written: again
+    }
+    if (wrote <= 0) {
+      errno = wrote == 0 ? EIO : errno; // EIO: a write that wrote nothing and said nothing
+      break;
+    }
+    done += static_cast<size_t>(wrote);
+    if (regular && done < len) {
+      errno = ENOSPC;
+      break;
+    }
+  }
+  return done;
 }

@@ -65,13 +65,14 @@ static char lock_dir[] = "/tmp/linux_test.XXXXXX";
 static char lock_path[64];                                   // where the library's lock file is opened
 static int open_calls, open_flags, open_errno, create_errno; // *_errno: fail with it, plain or O_CREAT
 static int flock_busy, flock_errno;                          // flock_busy: held elsewhere for that many tries
+static int planted_fd = -1, planted_tries;                   // a descriptor the process inherited, tried how often
 static bool flock_exclusive = true; // every try for the lock an exclusive one that cannot block
 static int sleep_calls, sleep_errno;
 
 extern "C" int __real_open(const char *path, int flags, ...); // NOLINT(bugprone-reserved-identifier)
 extern "C" int __real_flock(int fd, int operation);           // NOLINT(bugprone-reserved-identifier)
 
-extern "C" int __wrap_open(const char * /*path*/, int flags, ...) { // NOLINT(bugprone-reserved-identifier)
+extern "C" int __wrap_open(const char *path, int flags, ...) { // NOLINT(bugprone-reserved-identifier)
   va_list args;
   va_start(args, flags);
   mode_t mode = 0;
@@ -79,12 +80,16 @@ extern "C" int __wrap_open(const char * /*path*/, int flags, ...) { // NOLINT(bu
     mode = static_cast<mode_t>(va_arg(args, int)); // NOLINT(clang-analyzer-valist.Uninitialized)
   }
   va_end(args);
+  if (std::strncmp(path, "/proc/", 6) == 0) { // what the kernel says of a descriptor
+    return __real_open(path, flags, mode);
+  }
   open_calls++, open_flags |= flags, errno = (flags & O_CREAT) != 0 ? create_errno : open_errno;
   return errno != 0 ? -1 : __real_open(lock_path, flags, mode);
 }
 
 extern "C" int __wrap_flock(int fd, int operation) { // NOLINT(bugprone-reserved-identifier)
   flock_exclusive = flock_exclusive && operation == (LOCK_EX | LOCK_NB);
+  planted_tries += fd == planted_fd ? 1 : 0;
   errno = flock_busy > 0 ? (flock_busy--, EWOULDBLOCK) : flock_errno;
   return errno != 0 ? -1 : __real_flock(fd, operation);
 }
@@ -117,6 +122,8 @@ enum lock_plant {
   PLANT_OTHERS_FILE, // a file of user 65534's (root only: skipped otherwise)
   PLANT_WIDE_FILE,   // the caller's file, 0644 as flock(1) creates it
   PLANT_HELD_HERE,   // the lock file, its lock held through a descriptor of this process
+  PLANT_SHARED_HERE, // the same, a shared lock, which keeps no other sharer off the bus
+  PLANT_UNHELD_HERE, // the same descriptor without the lock, held elsewhere at the first try only
   PLANT_HELD_AWAY,   // the same descriptor without the lock, held by another process
 };
 struct lock_case {
@@ -124,10 +131,12 @@ struct lock_case {
   lock_plant plant;
   int open_errno, create_errno, flock_busy, flock_errno, sleep_errno;
   int status, opens, sleeps;
-  mode_t mode; // the lock file's afterwards, 0: none to check
+  mode_t mode;      // the lock file's afterwards, 0: none to check
+  mode_t umask = 0; // the process's
 };
 constexpr lock_case LOCK_CASES[] = {
-    {"free: created for its owner alone, whatever the umask", PLANT_NOTHING, 0, 0, 0, 0, 0, 0, 2, 0, 0600},
+    {"free: created for its owner alone", PLANT_NOTHING, 0, 0, 0, 0, 0, 0, 2, 0, 0600, 0},
+    {"free: created for its owner alone under a umask of 0777", PLANT_NOTHING, 0, 0, 0, 0, 0, 0, 2, 0, 0600, 0777},
     {"held a while", PLANT_NOTHING, 0, 0, 5, 0, 0, 0, 2, 5, 0},
     {"held throughout: 30 s of 10 ms pauses", PLANT_NOTHING, 0, 0, INT_MAX, 0, 0, EBUSY, 2, 3000, 0},
     {"no way to wait: never spun on", PLANT_NOTHING, 0, 0, INT_MAX, 0, ENOSYS, EBUSY, 2, 1, 0},
@@ -141,6 +150,9 @@ constexpr lock_case LOCK_CASES[] = {
     {"another user's file", PLANT_OTHERS_FILE, 0, 0, 0, 0, 0, ENOLCK, 1, 0, 0},
     {"flock(1)'s file: what it grants others taken away", PLANT_WIDE_FILE, 0, 0, 0, 0, 0, 0, 1, 0, 0640},
     {"held through an inherited descriptor: used, not waited for", PLANT_HELD_HERE, 0, 0, 0, 0, 0, 0, 1, 0, 0},
+    {"an inherited shared hold is no hold on the bus", PLANT_SHARED_HERE, 0, 0, 0, 0, 0, EBUSY, 1, 3000, 0},
+    {"let go between the two looks: waited for, never taken for the inherited file", PLANT_UNHELD_HERE, 0, 0, 1, 0, 0,
+     0, 1, 1, 0},
     {"an inherited descriptor without it, held elsewhere", PLANT_HELD_AWAY, 0, 0, 0, 0, 0, EBUSY, 1, 3000, 0},
 };
 constexpr uid_t OTHER_USER = 65534;
@@ -159,7 +171,11 @@ static pid_t lock_plant_at(lock_plant plant, const char *other) {
     fd = __real_open(lock_path, O_RDONLY | O_CREAT, 0600);
     return geteuid() == 0 && fchown(fd, OTHER_USER, OTHER_USER) == 0 ? 0 : -1;
   case PLANT_WIDE_FILE: return fchmod(__real_open(lock_path, O_RDONLY | O_CREAT, 0644), 0644);
-  case PLANT_HELD_HERE: return __real_flock(__real_open(lock_path, O_RDONLY | O_CREAT, 0600), LOCK_EX);
+  case PLANT_HELD_HERE:
+  case PLANT_SHARED_HERE:
+  case PLANT_UNHELD_HERE:
+    planted_fd = __real_open(lock_path, O_RDONLY | O_CREAT, 0600);
+    return plant == PLANT_UNHELD_HERE ? 0 : __real_flock(planted_fd, plant == PLANT_HELD_HERE ? LOCK_EX : LOCK_SH);
   case PLANT_HELD_AWAY: break;
   }
   int ready[2];
@@ -176,7 +192,7 @@ static pid_t lock_plant_at(lock_plant plant, const char *other) {
 }
 
 static void lock_case_run(const lock_case &c, const char *other) {
-  umask(0);
+  umask(c.umask);
   pid_t holder = lock_plant_at(c.plant, other);
   if (holder < 0) {
     std::printf("skipped (%s): %s\n", geteuid() == 0 ? "cannot set it up" : "needs root", c.name);
@@ -191,7 +207,7 @@ static void lock_case_run(const lock_case &c, const char *other) {
     CHECK(c.name, status == c.status && errno == (status != 0 ? status : ERRNO_BEFORE));
   }
   CHECK(c.name, open_calls == c.opens && sleep_calls == c.sleeps && ioctl_calls == (c.status == 0 ? 3 : 0));
-  CHECK(c.name, (open_flags & O_CLOEXEC) != 0 && flock_exclusive);
+  CHECK(c.name, (open_flags & O_CLOEXEC) != 0 && flock_exclusive && planted_tries == 0);
   struct stat st;
   CHECK(c.name, c.mode == 0 || (stat(lock_path, &st) == 0 && (st.st_mode & 07777) == c.mode));
   if (holder > 0) {
@@ -206,8 +222,10 @@ static void lock_cases() {
     char other[sizeof lock_path];
     std::snprintf(lock_path, sizeof lock_path, "%s/mdio.lock", lock_dir);
     std::snprintf(other, sizeof other, "%s/other", lock_dir);
+    std::fflush(stdout); // a child starts with nothing of the parent's to print, and no failures
     pid_t pid = fork();
     if (pid == 0) {
+      failures = 0;
       lock_case_run(c, other);
       std::fflush(stdout);
       _exit(failures == 0 ? 0 : 1);

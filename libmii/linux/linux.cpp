@@ -19,15 +19,18 @@
 // several runs (docs/linux-backend.md). Callers are single-threaded, like
 // the tool.
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <linux/mii.h>
 #include <linux/sockios.h>
 #include <net/if.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include "libmii/fd.h"
@@ -51,6 +54,7 @@ constexpr mode_t MII_LOCK_NOT_OTHERS = S_IRWXO | S_ISUID | S_ISGID | S_ISVTX;
 // The descriptors searched for an inherited hold on the lock: those a
 // script's wrapper can hand down, as it takes the lowest free one.
 constexpr int MII_LOCK_INHERITED_MAX = 1024;
+constexpr size_t MII_FDINFO_MAX = 1024; // of a descriptor's /proc entry, what is read
 
 static_assert(sizeof(mii_ioctl_data) <= sizeof(ifreq::ifr_ifru), "MII request must fit the ifreq");
 
@@ -73,6 +77,9 @@ static int mii_lock_open(int *fd, struct stat *st) {
       break;
     }
     *fd = fd_open_shared(MII_LOCK_FILE, O_RDONLY | O_CREAT | O_EXCL, MII_LOCK_MODE, st, &refused);
+    if (*fd >= 0) {
+      fchmod(*fd, MII_LOCK_MODE); // what the umask took from it; should this fail, root still holds it
+    }
     if (*fd >= 0 || refused != nullptr || errno != EEXIST) {
       break;
     }
@@ -91,15 +98,50 @@ static int mii_lock_open(int *fd, struct stat *st) {
   }
 }
 
+// Whether descriptor `fd` holds an exclusive flock on its file, as the
+// kernel lists the locks of an open file in /proc/self/fdinfo/FD. Only
+// asked, never tried: flock on a descriptor that does not hold the lock
+// would take it, for an open file that another process shares and keeps
+// after this run, should the holder have let go in the meantime. Without
+// /proc the answer is no, and the run waits as any other.
+static bool mii_fd_holds_lock(int fd) {
+  char path[32];
+  std::snprintf(path, sizeof path, "/proc/self/fdinfo/%d", fd);
+  int info = fd_above_stdio(open(path, O_RDONLY | O_NOCTTY | O_CLOEXEC));
+  struct statfs fs;
+  if (info < 0) {
+    return false;
+  }
+  char text[MII_FDINFO_MAX + 1];
+  size_t len = 0;
+  ssize_t got = 0;
+  bool proc = fstatfs(info, &fs) == 0 && static_cast<unsigned long>(fs.f_type) == PROC_SUPER_MAGIC;
+  while (proc && len < MII_FDINFO_MAX && (got = read(info, text + len, MII_FDINFO_MAX - len)) > 0) {
+    len += static_cast<size_t>(got);
+  }
+  close(info);
+  text[len] = '\0';
+  // One line per lock: "lock:\t1: FLOCK  ADVISORY  WRITE PID MAJ:MIN:INODE 0 EOF".
+  for (const char *line = text; proc && line != nullptr; line = std::strchr(line, '\n')) {
+    line += *line == '\n' ? 1 : 0;
+    if (std::strncmp(line, "lock:\t", 6) == 0) {
+      const char *kind = std::strchr(line, ' ');
+      if (kind != nullptr && std::strncmp(kind, " FLOCK  ADVISORY  WRITE ", 24) == 0) {
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
 // Whether this process inherited a descriptor (from flock(1) around a
-// script) whose open file holds the lock on the file `lock` describes:
-// flock on it succeeds at once where it holds the lock, and fails at once
-// where another holds it. Asked only once the lock proved taken.
+// script) whose open file holds the lock on the file `lock` describes.
+// Asked only once the lock proved taken.
 static bool mii_lock_inherited(int own, const struct stat *lock) {
   for (int fd = 0; fd < MII_LOCK_INHERITED_MAX; fd++) {
     struct stat st;
     if (fd != own && fstat(fd, &st) == 0 && st.st_dev == lock->st_dev && st.st_ino == lock->st_ino &&
-        flock(fd, LOCK_EX | LOCK_NB) == 0) {
+        mii_fd_holds_lock(fd)) {
       return true;
     }
   }

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string_view>
+#include <sys/stat.h>
 
 #include "board/mdio-board.h"
 #include "libmii/trace/line.h"
@@ -34,6 +35,7 @@ struct sim_reader {
   const char *builtin;               // what is left of the text
   FILE *f;                           // open while lines are read
   bool regular;                      // the file is a regular file
+  struct stat st;                    // the file's status, when opened
   char text[SIM_LINE_MAX + 2];       // the line read last, newline included
   std::string_view w[SIM_WORDS_MAX]; // its words, up to a '#'
   int n;                             // how many: -1 if there are more than SIM_WORDS_MAX
@@ -67,6 +69,14 @@ bool sim_load_board(const char *path);
 // Adds the register's new value to the board file, so that the next run
 // starts with it; a failure is reported once on standard error.
 void sim_save(int phy, int reg);
+
+// --- saving (save.cpp) -----------------------------------------------------------
+
+// Replaces the regular board file at `path`, read as the file `st`
+// describes, by its contents followed by the `len` bytes of `line`, and
+// leaves the new file's status in `st`. Returns null, or why it did not
+// (the board file then as it was).
+const char *sim_save_append(const char *path, struct stat *st, const char *line, size_t len);
 
 // --- replay (replay.cpp) ------------------------------------------------------
 

@@ -5,18 +5,15 @@
 // and saving. A write that changes a plain register appends a `reg` line
 // with the new value to the file, which the next run reads after the
 // file's earlier lines for that register, as the switch keeps what was
-// written. The file is written where it is, through a symbolic link to its
-// target, so it keeps its owner and permission bits (less set-user-ID and
-// set-group-ID, which a write drops). A board that is not a regular file
-// (a pipe, a FIFO, a device) is used for the run and never written.
+// written, as a new file renamed over the old (save.cpp) that keeps its
+// owner and permission bits (less set-user-ID and set-group-ID). A board
+// that is not a regular file (a pipe, a FIFO, a device) is used for the
+// run and never written.
 #include <cerrno>
 #include <climits>
 #include <cstring>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include "libmii/fd.h"
 #include "libmii/sim/board.h"
 #include "libmii/sim/demo_board.h" // SIM_DEMO_BOARD: board/demo.board, built in
 
@@ -24,6 +21,7 @@
 static struct {
   const char *path; // null: the built-in demo board, never saved
   bool regular;     // the board was read from a regular file
+  struct stat st;   // that file's status, as saving leaves it
   bool open_line;   // the file's last line has no newline
   bool unsaved;     // saving failed and said so: no more tries
 } sim_rn;
@@ -218,7 +216,7 @@ bool sim_load_board(const char *path) {
   mdio_board_clear(&sim_bd);
   std::memcpy(sim_nic, "eth0", sizeof "eth0");
   bool demo = path == nullptr || *path == '\0';
-  sim_rn = {demo ? nullptr : path, false, false, false};
+  sim_rn = {demo ? nullptr : path, false, {}, false, false};
   sim_reader r = {};
   r.path = demo ? "board/demo.board" : path;
   r.builtin = demo ? SIM_DEMO_BOARD : nullptr;
@@ -227,26 +225,8 @@ bool sim_load_board(const char *path) {
     sim_rn.open_line = r.text[std::strlen(r.text) - 1] != '\n';
   }
   sim_rn.regular = r.regular;
+  sim_rn.st = r.st;
   return !r.failed;
-}
-
-// Appends the line to the open board file `fd`; returns nullptr or why it could not.
-static const char *sim_save_to(int fd, const char *line, int len) {
-  struct stat st = {};
-  if (fstat(fd, &st) != 0) {
-    return std::strerror(errno);
-  }
-  if (!S_ISREG(st.st_mode)) {
-    return "not a regular file";
-  }
-  if ((st.st_mode & (S_ISUID | S_ISGID)) != 0 && fchmod(fd, st.st_mode & 01777) != 0) {
-    return std::strerror(errno);
-  }
-  ssize_t done = write(fd, line, static_cast<size_t>(len));
-  if (done != len) {
-    return done < 0 ? std::strerror(errno) : "short write";
-  }
-  return nullptr;
 }
 
 void sim_save(int phy, int reg) {
@@ -256,14 +236,8 @@ void sim_save(int phy, int reg) {
   char line[32];
   int len = std::snprintf(line, sizeof line, "%sreg %d %d 0x%04x\n", sim_rn.open_line ? "\n" : "", phy, reg,
                           static_cast<unsigned>(sim_bd.regs[phy][reg]));
-  const char *why = "not a regular file";
-  if (sim_rn.regular) {
-    int fd = fd_above_stdio(open(sim_rn.path, O_WRONLY | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    why = fd < 0 ? std::strerror(errno) : sim_save_to(fd, line, len);
-    if (fd >= 0 && close(fd) != 0 && why == nullptr) {
-      why = std::strerror(errno);
-    }
-  }
+  const char *why =
+      !sim_rn.regular ? "not a regular file" : sim_save_append(sim_rn.path, &sim_rn.st, line, static_cast<size_t>(len));
   sim_rn.open_line = sim_rn.open_line && why != nullptr;
   if (why != nullptr) {
     std::fprintf(stderr, "libmii-sim: cannot save %s: %s\n", sim_rn.path, why);

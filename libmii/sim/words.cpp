@@ -60,9 +60,8 @@ static void sim_words(sim_reader *r) {
 
 bool sim_reader_next(sim_reader *r) {
   if (r->builtin == nullptr && r->f == nullptr) { // the first call
-    struct stat st = {};
     r->f = std::fopen(r->path, "re");
-    r->regular = r->f != nullptr && fstat(fileno(r->f), &st) == 0 && S_ISREG(st.st_mode);
+    r->regular = r->f != nullptr && fstat(fileno(r->f), &r->st) == 0 && S_ISREG(r->st.st_mode);
   }
   bool opened = r->builtin != nullptr || r->f != nullptr;
   if (opened && !r->failed && sim_read_line(r)) {

@@ -77,24 +77,19 @@ void trace_put(trace_file *t, const trace_record *r) {
     return;
   }
   char line[TRACE_LINE_MAX];
-  int len = trace_format(r, line);
-  int done = 0;
-  ssize_t wrote = 0;
-  do { // again after a short write or a signal
-    wrote = write(t->fd, line + done, static_cast<size_t>(len - done));
-    done += wrote > 0 ? static_cast<int>(wrote) : 0;
-  } while (done < len && (wrote > 0 || (wrote < 0 && errno == EINTR)));
+  auto len = static_cast<size_t>(trace_format(r, line));
+  size_t done = fd_write(t->fd, line, len);
   if (done == len) {
     return;
   }
-  int err = wrote < 0 ? errno : EIO; // EIO: a write that wrote nothing and said nothing
+  int err = errno;
   // Appended: the part written ends where the file offset now is. Lines
   // another process appended after it in the meantime would go too; each
   // run is told to trace to a file of its own. Should the cut fail, the
   // message below still tells the reader the trace is cut short.
   off_t end = t->fd == STDERR_FILENO ? -1 : lseek(t->fd, 0, SEEK_CUR);
-  if (done > 0 && end >= done) {
-    ftruncate(t->fd, end - done);
+  if (done > 0 && end >= static_cast<off_t>(done)) {
+    ftruncate(t->fd, end - static_cast<off_t>(done));
   }
   std::fprintf(stderr, "%s: %s: %s; the trace ends at the last whole access\n", t->who, t->path, std::strerror(err));
   if (t->fd != STDERR_FILENO) {

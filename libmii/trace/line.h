@@ -45,10 +45,10 @@ struct trace_file {
 // error, as "WHO: FILE: reason", why it cannot be opened.
 void trace_open(trace_file *t, const char *var, const char *who);
 
-// Appends the line of `r` to the trace, if there is one, with one
-// write(2), another only if the first was cut short, so that lines of
-// several processes do not mix and a run that is killed leaves whole lines.
-// A line that cannot be written in full is taken back off the file, said
-// once on standard error, and the trace given up: it ends with the last
-// whole access.
+// Appends the line of `r` to the trace, if there is one, as one record
+// (fd_write), so that lines of several processes do not mix and a run that
+// is killed leaves whole lines. A line that cannot be written in full (a
+// full disk, the file-size limit, which never ends the run) is taken back
+// off the file, said once on standard error, and the trace given up: it
+// ends with the last whole access.
 void trace_put(trace_file *t, const trace_record *r);
