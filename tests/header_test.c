@@ -6,7 +6,7 @@
 // simulated board's demo board, linked as a board vendor's program links
 // libmii.so: each gives the status and value that board has for it.
 // Exits non-zero on a difference.
-#define _POSIX_C_SOURCE 200112L // unsetenv
+#define _POSIX_C_SOURCE 200112L // NOLINT(bugprone-reserved-identifier): for unsetenv
 #include <errno.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -16,21 +16,23 @@
 static int (*const read_call)(const char *, uint16_t, int, uint16_t *) = mdio_read;
 static int (*const write_call)(const char *, uint16_t, int, uint16_t) = mdio_write;
 
+enum access { READ, WRITE };
+
 static const struct {
   const char *what;
-  int write; // 1: writes `value`; 0: reads, expecting `value` on status 0
   const char *nic;
-  uint16_t phy;
   int reg;
-  uint16_t value;
   int status;
+  enum access access;
+  uint16_t phy;
+  uint16_t value; // written, or read when the status is 0
 } ACCESSES[] = {
-    {"PHY 0's first identifier", 0, "eth0", 0, 2, 0x0022, 0},
-    {"PHY 5's second identifier", 0, "eth0", 5, 3, 0xc0f1, 0},
-    {"a write of PHY 3's control", 1, "eth0", 3, 0, 0x2100, 0},
-    {"PHY 3's control read back", 0, "eth0", 3, 0, 0x2100, 0},
-    {"another interface's bus", 0, "eth1", 0, 2, 0, ENODEV},
-    {"a register past 31", 0, "eth0", 0, 32, 0, EINVAL},
+    {.what = "PHY 0's first identifier", .access = READ, .nic = "eth0", .phy = 0, .reg = 2, .value = 0x0022},
+    {.what = "PHY 5's second identifier", .access = READ, .nic = "eth0", .phy = 5, .reg = 3, .value = 0xc0f1},
+    {.what = "a write of PHY 3's control", .access = WRITE, .nic = "eth0", .phy = 3, .reg = 0, .value = 0x2100},
+    {.what = "PHY 3's control read back", .access = READ, .nic = "eth0", .phy = 3, .reg = 0, .value = 0x2100},
+    {.what = "another interface's bus", .access = READ, .nic = "eth1", .phy = 0, .reg = 2, .status = ENODEV},
+    {.what = "a register past 31", .access = READ, .nic = "eth0", .phy = 0, .reg = 32, .status = EINVAL},
 };
 
 int main(void) {
@@ -38,9 +40,10 @@ int main(void) {
   unsetenv("MII_SIM_BOARD");
   for (size_t i = 0; i < sizeof ACCESSES / sizeof ACCESSES[0]; i++) {
     uint16_t value = 0xdead;
-    int status = ACCESSES[i].write ? write_call(ACCESSES[i].nic, ACCESSES[i].phy, ACCESSES[i].reg, ACCESSES[i].value)
-                                   : read_call(ACCESSES[i].nic, ACCESSES[i].phy, ACCESSES[i].reg, &value);
-    if (status != ACCESSES[i].status || (!ACCESSES[i].write && status == 0 && value != ACCESSES[i].value)) {
+    int status = ACCESSES[i].access == WRITE
+                     ? write_call(ACCESSES[i].nic, ACCESSES[i].phy, ACCESSES[i].reg, ACCESSES[i].value)
+                     : read_call(ACCESSES[i].nic, ACCESSES[i].phy, ACCESSES[i].reg, &value);
+    if (status != ACCESSES[i].status || (ACCESSES[i].access == READ && status == 0 && value != ACCESSES[i].value)) {
       printf("FAIL: %s: status %d, value 0x%04x\n", ACCESSES[i].what, status, (unsigned)value);
       failed = 1;
     }
